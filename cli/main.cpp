@@ -1,0 +1,43 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "Commands.hpp"
+#include "HelperConstants.hpp"
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: lumivo <command> [arguments]\n"
+    "\n"
+    "Commands:\n"
+    "  manifest check <path-or-url>         validate a wallpaper manifest\n"
+    "  manifest lookup <path-or-url> <id>   print one record as JSON\n"
+    "\n"
+    "A bare path names a local file; https:// and file:// URLs are read as such.\n"
+    "Options: --help, --version\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << usage;
+        return 2;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::cout << usage;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "lumivo " << lumivo::HelperConstants::version() << "\n";
+        return 0;
+    }
+    if (command == "manifest") {
+        return lumivo::cli::manifestCommand(args);
+    }
+    std::cerr << "lumivo: unknown command '" << command << "'\n\n" << usage;
+    return 2;
+}
