@@ -1,0 +1,166 @@
+#include "MpvPlayer.hpp"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "NumericLocale.hpp"
+
+namespace lumivo {
+namespace {
+
+// Everything is set before mpv_initialize, so nothing from the user's mpv
+// configuration, scripts or key bindings can change how a wallpaper behaves.
+constexpr std::pair<const char*, const char*> kOptions[] = {
+    {"aid", "no"},  // never decode or output audio
+    {"sid", "no"},  // a wallpaper shows no subtitles
+    {"loop-file", "inf"},
+    {"idle", "yes"},     // after a failed load keep the instance (and black window)
+    {"panscan", "1.0"},  // fill the window, cropping the overflow
+    {"keepaspect", "yes"},
+    {"hwdec", "auto-safe"},
+    {"stop-screensaver", "no"},  // a wallpaper must never keep the screen awake
+    {"load-scripts", "no"},
+    {"ytdl", "no"},
+    {"osc", "no"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"config", "no"},
+    // A file that is really a playlist or a reference must not lead mpv to
+    // open other files or network streams.
+    {"access-references", "no"},
+};
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+}  // namespace
+
+MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) {
+    // QApplication may have reset LC_NUMERIC since main set it; mpv_create
+    // fails under any other numeric locale.
+    useCNumericLocale();
+    mpv_.reset(mpv_create());
+    if (!mpv_) {
+        failLater(QStringLiteral("mpv could not be created"));
+        return;
+    }
+    configure(window);
+    if (const int rc = mpv_initialize(mpv_.get()); rc < 0) {
+        failLater(QStringLiteral("mpv could not be initialised: %1").arg(mpv_error_string(rc)));
+        return;
+    }
+    mpv_request_log_messages(mpv_.get(), "error");
+    mpv_observe_property(mpv_.get(), 0, "idle-active", MPV_FORMAT_FLAG);
+    // Runs on mpv's threads: it only queues a drain on the GUI thread. The
+    // destructor unregisters it before this object goes away.
+    mpv_set_wakeup_callback(
+        mpv_.get(),
+        [](void* context) {
+            auto* self = static_cast<MpvPlayer*>(context);
+            if (!self->drainQueued_.exchange(true)) {
+                QMetaObject::invokeMethod(self, &MpvPlayer::drainEvents, Qt::QueuedConnection);
+            }
+        },
+        this);
+    // An absolute path cannot be mistaken for a protocol such as "ytdl:" or "av://".
+    const std::string path = std::filesystem::absolute(file).string();
+    const char* command[] = {"loadfile", path.c_str(), nullptr};
+    mpv_command_async(mpv_.get(), 0, command);
+}
+
+MpvPlayer::~MpvPlayer() {
+    if (mpv_) {
+        // mpv holds its wakeup lock while it calls back, so once this returns no
+        // callback runs or will run; ~QObject then drops any queued drain.
+        mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
+    }
+}
+
+void MpvPlayer::configure(WId window) {
+    mpv_handle* handle = mpv_.get();
+    auto wid = static_cast<int64_t>(window);
+    mpv_set_option(handle, "wid", MPV_FORMAT_INT64, &wid);
+    for (const auto& [name, value] : kOptions) {
+        mpv_set_option_string(handle, name, value);
+    }
+    // Without an override mpv picks its own output (normally gpu). Under Xvfb,
+    // which has no GPU, tests set x11.
+    if (const char* vo = std::getenv("LUMIVO_MPV_VO"); vo != nullptr && *vo != '\0') {
+        mpv_set_option_string(handle, "vo", vo);
+    }
+}
+
+void MpvPlayer::failLater(const QString& reason) {
+    failed_ = true;
+    QMetaObject::invokeMethod(
+        this, [this, reason] { emit playbackFailed(reason); }, Qt::QueuedConnection);
+}
+
+void MpvPlayer::drainEvents() {
+    drainQueued_ = false;
+    // A slot connected to one of our signals may destroy this player.
+    const QPointer<MpvPlayer> alive(this);
+    while (alive && mpv_) {
+        const mpv_event* event = mpv_wait_event(mpv_.get(), 0);
+        if (event->event_id == MPV_EVENT_NONE) {
+            break;
+        }
+        handleEvent(*event);
+    }
+    // mpv logs why a load failed after its end-of-file event and hands out log
+    // lines only after queued events, so the failure is reported once mpv has
+    // gone idle and everything up to then has been read.
+    if (alive && failureCode_ && idle_ && !failed_) {
+        failed_ = true;
+        QString reason = QString::fromUtf8(mpv_error_string(*failureCode_));
+        if (!firstErrorLine_.empty()) {
+            reason += QStringLiteral(": ") + QString::fromStdString(firstErrorLine_);
+        }
+        emit playbackFailed(reason);
+    }
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+    switch (event.event_id) {
+        case MPV_EVENT_LOG_MESSAGE: {
+            const auto* message = static_cast<const mpv_event_log_message*>(event.data);
+            if (firstErrorLine_.empty()) {
+                firstErrorLine_ = trimmed(message->text);
+            }
+            break;
+        }
+        case MPV_EVENT_PLAYBACK_RESTART:
+            // The first restart after loading comes once the first frame has
+            // been presented; later ones are the loop seeking back to the start.
+            if (!frameShown_ && !failureCode_ && !failed_) {
+                frameShown_ = true;
+                emit firstFrameShown();
+            }
+            break;
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            if (property->format == MPV_FORMAT_FLAG) {
+                idle_ = *static_cast<const int*>(property->data) != 0;
+            }
+            break;
+        }
+        case MPV_EVENT_END_FILE: {
+            const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+            if (end->reason == MPV_END_FILE_REASON_ERROR && !failureCode_) {
+                failureCode_ = end->error;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace lumivo

@@ -1,0 +1,98 @@
+// Drives one WallpaperPlayer from line commands on standard input, for the
+// end-to-end tests and the playback benchmark.
+//
+//   start <path>   -> ok | error <message>
+//   stop           -> ok
+//   window         -> ok <X11 window id in hex> | ok none
+//   quit (or EOF)  -> ok, then the player stops and the program exits
+//
+// Between answers it prints what the player reports, as it happens:
+//   event first-frame <milliseconds since the last start>
+//   event failed <mpv's reason>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <string>
+
+#include "HelperError.hpp"
+#include "NumericLocale.hpp"
+#include "WallpaperPlayer.hpp"
+
+namespace {
+
+void say(const std::string& line) {
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+class Driver {
+  public:
+    Driver() {
+        QObject::connect(&player_, &lumivo::WallpaperPlayer::firstFrameShown, [this] {
+            say("event first-frame " + std::to_string(sinceStart_.nsecsElapsed() / 1e6));
+        });
+        QObject::connect(
+            &player_, &lumivo::WallpaperPlayer::playbackFailed,
+            [](const QString& reason) { say("event failed " + reason.toStdString()); });
+    }
+
+    void obey(const std::string& line) {
+        if (line.rfind("start ", 0) == 0) {
+            sinceStart_.start();
+            try {
+                player_.start(line.substr(6));
+                say("ok");
+            } catch (const std::exception& error) {
+                say("error " + lumivo::localizedDescription(error));
+            }
+        } else if (line == "stop") {
+            player_.stop();
+            say("ok");
+        } else if (line == "window") {
+            const auto id = player_.windowId();
+            char hex[32] = "none";
+            if (id) {
+                std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(*id));
+            }
+            say(std::string("ok ") + hex);
+        } else if (line == "quit") {
+            say("ok");
+            QApplication::quit();
+        } else if (!line.empty()) {
+            say("error unknown command: " + line);
+        }
+    }
+
+  private:
+    lumivo::WallpaperPlayer player_;
+    QElapsedTimer sinceStart_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    lumivo::useCNumericLocale();
+    Driver driver;
+    std::string pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[4096];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            input.setEnabled(false);
+            QApplication::quit();
+            return;
+        }
+        pending.append(buffer, static_cast<size_t>(n));
+        for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+            const std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            driver.obey(line);
+        }
+    });
+    return app.exec();
+}
