@@ -50,6 +50,7 @@ CurlEasy::CurlEasy(const std::string& url, std::chrono::seconds idleTimeout)
 std::string CurlEasy::perform() {
     errorBuffer_[0] = '\0';
     const CURLcode code = curl_easy_perform(handle_.get());
+    resultCode_ = code;
     if (code == CURLE_OK) {
         return {};
     }

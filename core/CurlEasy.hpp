@@ -28,6 +28,8 @@ public:
     // Runs the transfer. Returns an empty string on success, or libcurl's
     // detailed error text (host, port and cause) on failure.
     std::string perform();
+    // The CURLcode of the last perform(), 0 (CURLE_OK) before the first.
+    int resultCode() const { return resultCode_; }
     // The HTTP status of the last response, 0 when none was received.
     long responseCode() const;
 
@@ -37,6 +39,7 @@ private:
     };
     std::unique_ptr<CURL, Deleter> handle_;
     std::unique_ptr<char[]> errorBuffer_;
+    int resultCode_ = 0;
 };
 
 }  // namespace lumivo

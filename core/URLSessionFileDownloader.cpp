@@ -1,0 +1,264 @@
+#include "URLSessionFileDownloader.hpp"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+#include "HelperError.hpp"
+
+namespace lumivo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* cancelledReason = "Download was cancelled.";
+// Progress is reported at most once per this many bytes, and at the end.
+constexpr std::int64_t progressStep = 1 << 20;
+// Larger reads than libcurl's 16 KiB default cut the per-chunk overhead.
+constexpr long receiveBufferBytes = 256 * 1024;
+
+std::string errnoText(int error) {
+    return std::generic_category().message(error);
+}
+
+// The partial body, open for writing under a unique name beside the
+// destination. Removed on destruction unless it was renamed into place.
+class PartialFile {
+  public:
+    PartialFile(const fs::path& destination, FileManager& fileManager) : fileManager_(fileManager) {
+        std::random_device random;
+        const fs::path directory = destination.parent_path();
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
+            path_ = directory / (destination.filename().string() + suffix);
+            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ >= 0 || errno != EEXIST) {
+                break;
+            }
+        }
+        if (fd_ < 0) {
+            const std::string where =
+                directory.empty() ? "the current directory" : directory.string();
+            throw HelperError::downloadFailed("Could not create a file in " + where + ": " +
+                                              errnoText(errno) + ".");
+        }
+    }
+    ~PartialFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        if (!installed_) {
+            fileManager_.removeItem(path_);
+        }
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+
+    // Writes all of `data`; returns the errno of a failed write, or 0.
+    int write(const char* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t written = ::write(fd_, data, size);
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return errno;
+            }
+            data += written;
+            size -= static_cast<std::size_t>(written);
+        }
+        return 0;
+    }
+
+    // Closes the file (a delayed write error surfaces here) and renames it to
+    // `destination`, replacing what was there. Throws downloadFailed.
+    void install(const fs::path& destination) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) {
+            throw HelperError::downloadFailed("Could not write " + destination.string() + ": " +
+                                              errnoText(errno) + ".");
+        }
+        try {
+            fileManager_.moveItem(path_, destination);
+        } catch (const std::system_error& error) {
+            throw HelperError::downloadFailed(std::string(error.what()) + ".");
+        }
+        installed_ = true;
+    }
+
+  private:
+    FileManager& fileManager_;
+    fs::path path_;
+    int fd_ = -1;
+    bool installed_ = false;
+};
+
+// What the libcurl callbacks share with download() for one transfer.
+struct Transfer {
+    CURL* handle = nullptr;
+    PartialFile* file = nullptr;
+    std::int64_t maxBytes = 0;
+    std::int64_t received = 0;
+    std::int64_t expected = -1;
+    bool expectedKnown = false;
+    std::int64_t lastReported = -1;
+    const std::atomic<std::uint64_t>* cancelled = nullptr;
+    std::uint64_t generation = 0;
+    URLSessionFileDownloader::ProgressHandler progress;
+    bool capExceeded = false;
+    bool wasCancelled = false;
+    int writeError = 0;
+
+    bool cancelRequested() {
+        if (cancelled->load() == generation) {
+            wasCancelled = true;
+        }
+        return wasCancelled;
+    }
+
+    void report() {
+        if (!progress || lastReported == received) {
+            return;
+        }
+        lastReported = received;
+        try {
+            progress(received, expected);
+        } catch (...) {
+            // A failing observer must not unwind through libcurl's C frames.
+        }
+    }
+};
+
+std::size_t receive(char* data, std::size_t size, std::size_t count, void* context) {
+    auto& transfer = *static_cast<Transfer*>(context);
+    const std::size_t length = size * count;
+    if (transfer.cancelRequested()) {
+        return 0;
+    }
+    if (!transfer.expectedKnown) {
+        curl_off_t announced = -1;
+        curl_easy_getinfo(transfer.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        transfer.expected = announced;
+        transfer.expectedKnown = true;
+    }
+    // Not one byte past the cap reaches the disk, whether or not a length
+    // was announced.
+    if (transfer.expected > transfer.maxBytes ||
+        static_cast<std::int64_t>(length) > transfer.maxBytes - transfer.received) {
+        transfer.capExceeded = true;
+        return 0;
+    }
+    if (const int error = transfer.file->write(data, length); error != 0) {
+        transfer.writeError = error;
+        return 0;
+    }
+    transfer.received += static_cast<std::int64_t>(length);
+    if (transfer.received - transfer.lastReported >= progressStep ||
+        transfer.received == transfer.expected) {
+        transfer.report();
+    }
+    return length;
+}
+
+// Called often while data flows and about once a second while it does not,
+// which bounds how long a cancel takes to be noticed.
+int checkCancelled(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Transfer*>(context)->cancelRequested() ? 1 : 0;
+}
+
+}  // namespace
+
+URLSessionFileDownloader::URLSessionFileDownloader(FileManager& fileManager,
+                                                   std::chrono::seconds idleTimeout)
+    : fileManager_(fileManager), idleTimeout_(idleTimeout) {
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+}
+
+bool URLSessionFileDownloader::cancel() noexcept {
+    const std::uint64_t generation = running_.load();
+    if (generation == 0) {
+        return false;
+    }
+    cancelled_.store(generation);
+    return true;
+}
+
+void URLSessionFileDownloader::setProgressHandler(ProgressHandler handler) {
+    std::lock_guard lock(handlerMutex_);
+    progressHandler_ = std::move(handler);
+}
+
+void URLSessionFileDownloader::download(const Url& from, const fs::path& to,
+                                        std::int64_t maxBytes) {
+    if (maxBytes < 0) {
+        throw HelperError::badDownloadSize();
+    }
+    const std::uint64_t generation = nextGeneration_.fetch_add(1);
+    std::uint64_t idle = 0;
+    if (!running_.compare_exchange_strong(idle, generation)) {
+        throw HelperError::downloadFailed("Another download is already running.");
+    }
+    struct Finished {
+        std::atomic<std::uint64_t>& running;
+        ~Finished() { running.store(0); }
+    } finished{running_};
+
+    Transfer transfer;
+    {
+        std::lock_guard lock(handlerMutex_);
+        transfer.progress = progressHandler_;
+    }
+    transfer.maxBytes = maxBytes;
+    transfer.cancelled = &cancelled_;
+    transfer.generation = generation;
+
+    PartialFile file(to, fileManager_);
+    transfer.file = &file;
+
+    std::optional<CurlEasy> easy;
+    try {
+        easy.emplace(from.absoluteString(), idleTimeout_);
+    } catch (const std::runtime_error& error) {
+        throw HelperError::downloadFailed(std::string(error.what()) + ".");
+    }
+    CurlEasy& curl = *easy;
+    CURL* handle = curl.get();
+    transfer.handle = handle;
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkCancelled);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, receiveBufferBytes);
+
+    const std::string failure = curl.perform();
+    if (transfer.cancelRequested()) {
+        throw HelperError::downloadFailed(cancelledReason);
+    }
+    if (transfer.capExceeded || curl.resultCode() == CURLE_FILESIZE_EXCEEDED) {
+        throw HelperError::badDownloadSize();
+    }
+    if (transfer.writeError != 0) {
+        throw HelperError::downloadFailed("Could not write " + to.string() + ": " +
+                                          errnoText(transfer.writeError) + ".");
+    }
+    if (!failure.empty()) {
+        throw HelperError::downloadFailed(failure);
+    }
+    file.install(to);
+    transfer.report();
+}
+
+}  // namespace lumivo

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "CurlEasy.hpp"
+#include "FileDownloading.hpp"
+#include "FileManager.hpp"
+
+namespace lumivo {
+
+// Downloads over HTTPS with libcurl, streaming the body into a private
+// temporary file beside the destination that is renamed into place only on
+// success: after a failure the destination is as it was before. The byte cap
+// holds at the byte. One download at a time per instance; cancel() and
+// setProgressHandler() may be called from any thread.
+class URLSessionFileDownloader : public FileDownloading {
+  public:
+    // Called on the downloading thread with the bytes received so far and the
+    // announced length, or -1 when the server announced none.
+    using ProgressHandler = std::function<void(std::int64_t received, std::int64_t expected)>;
+
+    // `idleTimeout`: abort when no byte arrives for this long.
+    explicit URLSessionFileDownloader(
+        FileManager& fileManager, std::chrono::seconds idleTimeout = CurlEasy::defaultIdleTimeout);
+
+    // Throws badDownloadSize when the announced length or the bytes received
+    // exceed `maxBytes` (exactly `maxBytes` passes); downloadFailed with
+    // libcurl's detailed error text on a transport failure, with "Download
+    // was cancelled." after cancel(), or with the file-system error. The HTTP
+    // status is not examined: an error page is saved like any other body.
+    void download(const Url& from, const std::filesystem::path& to, std::int64_t maxBytes) override;
+
+    // Ends the download running at this moment promptly (within about a
+    // second) with downloadFailed. Without a running download it does
+    // nothing, so it never affects a later download. Returns whether a
+    // download was running. Lock-free, hence safe from a signal handler.
+    bool cancel() noexcept;
+
+    // Replaces the handler used by downloads that start afterwards.
+    void setProgressHandler(ProgressHandler handler);
+
+  private:
+    FileManager& fileManager_;
+    std::chrono::seconds idleTimeout_;
+    // Each download gets a generation number; cancel() marks the generation
+    // that was running, so a late cancel cannot reach the next download.
+    std::atomic<std::uint64_t> nextGeneration_{1};
+    std::atomic<std::uint64_t> running_{0};
+    std::atomic<std::uint64_t> cancelled_{0};
+    std::mutex handlerMutex_;
+    ProgressHandler progressHandler_;
+};
+
+}  // namespace lumivo

@@ -1,0 +1,217 @@
+#include "WallpaperCache.hpp"
+
+#include <openssl/evp.h>
+#include <unicode/brkiter.h>
+#include <unicode/unistr.h>
+#include <uuid/uuid.h>
+
+#include <regex>
+#include <system_error>
+
+#include "HelperError.hpp"
+
+namespace lumivo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t hashChunkBytes = 1048576;
+
+// The id goes verbatim into file names, so anything that could leave the
+// directory is refused.
+void requireSafeID(const std::string& id) {
+    if (id.empty() || id == "." || id == ".." || id.find('/') != std::string::npos ||
+        id.find('\0') != std::string::npos) {
+        throw HelperError::badID();
+    }
+}
+
+// The first `count` user-perceived characters of a UTF-8 text, so that a
+// multi-byte character is never cut in half.
+std::string prefixCharacters(const std::string& text, int count) {
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> characters(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status) || !characters) {
+        throw HelperError::cacheFailed("Text segmentation is unavailable.");
+    }
+    characters->setText(unicode);
+    std::int32_t end = characters->first();
+    for (int i = 0; i < count; ++i) {
+        const std::int32_t next = characters->next();
+        if (next == icu::BreakIterator::DONE) {
+            break;
+        }
+        end = next;
+    }
+    std::string prefix;
+    unicode.tempSubString(0, end).toUTF8String(prefix);
+    return prefix;
+}
+
+std::string randomUUID() {
+    uuid_t uuid;
+    uuid_generate_random(uuid);
+    char text[37];
+    uuid_unparse_upper(uuid, text);
+    return text;
+}
+
+bool equalIgnoringASCIICase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ".<id>-<UUID>.download", possibly followed by a downloader's own suffix for
+// its partial file.
+bool isTemporaryDownloadName(const std::string& name) {
+    static const std::regex pattern(
+        R"(\.[\s\S]+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\.download([\s\S]*))");
+    return std::regex_match(name, pattern);
+}
+
+struct DigestContextDeleter {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+
+}  // namespace
+
+WallpaperCache::WallpaperCache(fs::path root, std::unique_ptr<FileDownloading> downloader,
+                               FileManager& fileManager)
+    : root_(std::move(root)), downloader_(std::move(downloader)), fileManager_(fileManager) {}
+
+WallpaperCache::WallpaperCache(std::unique_ptr<FileDownloading> downloader,
+                               FileManager& fileManager)
+    : WallpaperCache(defaultRoot(fileManager), std::move(downloader), fileManager) {}
+
+fs::path WallpaperCache::defaultRoot(const FileManager& fileManager) {
+    const std::optional<fs::path> base = fileManager.userCacheDirectory();
+    if (!base) {
+        throw HelperError::cacheFailed("Application Support directory is unavailable.");
+    }
+    return *base / "Lumivo" / "wallpapers";
+}
+
+fs::path WallpaperCache::cacheURL(const WallpaperRecord& record) const {
+    requireSafeID(record.id());
+    const std::string digestPrefix = prefixCharacters(record.sha256(), 12);
+    if (digestPrefix.find('/') != std::string::npos ||
+        digestPrefix.find('\0') != std::string::npos) {
+        throw HelperError::badChecksum();
+    }
+    return root_ / (record.id() + "-" + digestPrefix + ".mp4");
+}
+
+fs::path WallpaperCache::localFile(const WallpaperRecord& record, const DownloadPolicy& policy) {
+    policy.validate(record);
+    const fs::path target = cacheURL(record);
+
+    try {
+        fileManager_.createDirectories(root_);
+    } catch (const std::system_error& error) {
+        throw HelperError::cacheFailed(std::string(error.what()) + ".");
+    }
+    removeLeftoverDownloads();
+
+    if (isValidCachedFile(target, record.sha256())) {
+        return target;
+    }
+    fileManager_.removeItem(target);
+
+    const fs::path temporary = root_ / ("." + record.id() + "-" + randomUUID() + ".download");
+    try {
+        downloader_->download(record.videoUrl(), temporary, DownloadPolicy::defaultMaxBytes);
+    } catch (...) {
+        // A well-behaved downloader leaves nothing behind; make sure of it.
+        fileManager_.removeItem(temporary);
+        throw;
+    }
+
+    try {
+        const std::optional<std::int64_t> size = fileManager_.fileSize(temporary);
+        if (size && *size > DownloadPolicy::defaultMaxBytes) {
+            throw HelperError::badDownloadSize();
+        }
+        if (!equalIgnoringASCIICase(sha256Hex(temporary), record.sha256())) {
+            throw HelperError::checksumMismatch();
+        }
+        try {
+            // rename() replaces a stale file at the target atomically.
+            fileManager_.moveItem(temporary, target);
+        } catch (const std::system_error& error) {
+            throw HelperError::cacheFailed(std::string(error.what()) + ".");
+        }
+    } catch (...) {
+        fileManager_.removeItem(temporary);
+        throw;
+    }
+    return target;
+}
+
+bool WallpaperCache::isValidCachedFile(const fs::path& file,
+                                       std::string_view expectedSHA256) const {
+    if (!fileManager_.isReadableFile(file)) {
+        return false;
+    }
+    try {
+        return equalIgnoringASCIICase(sha256Hex(file), expectedSHA256);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string WallpaperCache::sha256Hex(const fs::path& file) const {
+    std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> context(EVP_MD_CTX_new());
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
+        throw HelperError::cacheFailed("SHA-256 is unavailable.");
+    }
+    bool opened = false;
+    try {
+        opened =
+            fileManager_.readChunks(file, hashChunkBytes, [&](std::span<const std::byte> chunk) {
+                EVP_DigestUpdate(context.get(), chunk.data(), chunk.size());
+            });
+    } catch (const std::system_error& error) {
+        throw HelperError::cacheFailed(std::string(error.what()) + ".");
+    }
+    if (!opened) {
+        throw HelperError::unreadableFile();
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context.get(), digest, &length);
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * length);
+    for (unsigned int i = 0; i < length; ++i) {
+        text.push_back(hex[digest[i] >> 4]);
+        text.push_back(hex[digest[i] & 0x0f]);
+    }
+    return text;
+}
+
+void WallpaperCache::removeLeftoverDownloads() const {
+    const auto cutoff = fs::file_time_type::clock::now() - leftoverAge;
+    for (const std::string& name : fileManager_.regularFileNames(root_)) {
+        if (!isTemporaryDownloadName(name)) {
+            continue;
+        }
+        const fs::path path = root_ / name;
+        const auto modified = fileManager_.modificationDate(path);
+        if (modified && *modified < cutoff) {
+            fileManager_.removeItem(path);
+        }
+    }
+}
+
+}  // namespace lumivo

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "DownloadPolicy.hpp"
+#include "FileDownloading.hpp"
+#include "FileManager.hpp"
+#include "WallpaperRecord.hpp"
+
+namespace lumivo {
+
+// A content-addressed directory of verified wallpaper videos. A cached file is
+// named "<id>-<first 12 digest characters>.mp4" and is re-verified by a full
+// SHA-256 every time it is reused; a download lands in a hidden temporary file
+// that is renamed into place only after its size and digest check out. One
+// call at a time; the cache owns its downloader.
+class WallpaperCache {
+  public:
+    // Temporary downloads left by a process that died are removed once older than this.
+    static constexpr std::chrono::hours leftoverAge{1};
+
+    // `downloader` must not be null. Touches nothing on disk.
+    WallpaperCache(std::filesystem::path root, std::unique_ptr<FileDownloading> downloader,
+                   FileManager& fileManager);
+    // Uses defaultRoot(fileManager); throws as it does.
+    WallpaperCache(std::unique_ptr<FileDownloading> downloader, FileManager& fileManager);
+
+    // "<user cache directory>/Lumivo/wallpapers". Creates nothing. Throws
+    // cacheFailed("Application Support directory is unavailable.") when the
+    // environment names no usable cache directory.
+    static std::filesystem::path defaultRoot(const FileManager& fileManager);
+
+    const std::filesystem::path& root() const { return root_; }
+
+    // Where the record's verified video lives. No file-system access. Throws
+    // badID for an id that could name a file outside the root (empty, "."
+    // or "..", or holding "/" or NUL) and badChecksum for such a digest.
+    std::filesystem::path cacheURL(const WallpaperRecord& record) const;
+
+    // Returns cacheURL(record) holding a file whose SHA-256 matches the
+    // record, downloading it first unless a valid copy is cached. Throws the
+    // policy's refusal or badID before anything on disk is touched; the
+    // downloader's error; badDownloadSize, unreadableFile, checksumMismatch
+    // or cacheFailed. No temporary file outlives a failure.
+    std::filesystem::path localFile(const WallpaperRecord& record, const DownloadPolicy& policy);
+
+    // Whether `file` is readable and its SHA-256 equals `expectedSHA256`,
+    // ignoring letter case. Never throws; a read failure answers false.
+    bool isValidCachedFile(const std::filesystem::path& file,
+                           std::string_view expectedSHA256) const;
+
+  private:
+    // Lower-case hex SHA-256 of the file, read in 1 MiB chunks. Throws
+    // unreadableFile when it cannot be opened, cacheFailed on a read error.
+    std::string sha256Hex(const std::filesystem::path& file) const;
+    void removeLeftoverDownloads() const;
+
+    std::filesystem::path root_;
+    std::unique_ptr<FileDownloading> downloader_;
+    FileManager& fileManager_;
+};
+
+}  // namespace lumivo
