@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+namespace lumivo {
+
+class AppDelegate;
+
+// org.freedesktop.Application on the delegate's bus object: it only turns
+// the desktop's calls into calls on the delegate and decides nothing itself.
+// Owned by the delegate as its Qt child.
+class ApplicationAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+
+  public:
+    explicit ApplicationAdaptor(AppDelegate& delegate);
+
+  public slots:
+    void Activate(const QVariantMap& platformData);
+    void Open(const QStringList& uris, const QVariantMap& platformData);
+    void ActivateAction(const QString& actionName, const QVariantList& parameter,
+                        const QVariantMap& platformData);
+
+  private:
+    AppDelegate& delegate_;
+};
+
+}  // namespace lumivo

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumivo {
+
+// What the helper was started to do, read from its arguments before any
+// connection to the display or the session bus is made.
+struct CommandLine {
+    enum class Mode { run, help, version, usageError };
+
+    Mode mode = Mode::run;
+    // The command URL to carry out, when one was given.
+    std::optional<std::string> url;
+    // Set for usageError.
+    std::string error;
+
+    // `args` excludes the program name. Accepts at most one URL, --help/-h,
+    // --version, and --gapplication-service (a start by D-Bus activation,
+    // which is a plain start without a URL).
+    static CommandLine parse(const std::vector<std::string>& args);
+    static const char* usage();
+};
+
+}  // namespace lumivo

@@ -1,0 +1,57 @@
+#include "StandardPlatform.hpp"
+
+#include <QCoreApplication>
+
+#include "DesktopBrowser.hpp"
+#include "MessageBoxAlerts.hpp"
+#include "SystemLog.hpp"
+#include "TrayStatusItem.hpp"
+#include "URLManifestDataLoader.hpp"
+#include "URLSessionFileDownloader.hpp"
+#include "UserSettings.hpp"
+#include "WallpaperPlayer.hpp"
+
+namespace lumivo {
+
+AppDelegate::Sources StandardPlatform::sources() {
+    FileManager& files = FileManager::standard();
+    auto downloader = std::make_unique<URLSessionFileDownloader>(files);
+    // The cache takes ownership and lives as long as the delegate, which
+    // outlives every use of these two hooks.
+    URLSessionFileDownloader* control = downloader.get();
+    AppDelegate::Sources sources;
+    sources.remoteLoader = std::make_unique<URLManifestDataLoader>();
+    sources.localLoader = std::make_unique<URLManifestDataLoader>();
+    sources.downloader = std::move(downloader);
+    sources.fileManager = &files;
+    sources.cancelDownload = [control] { control->cancel(); };
+    sources.setProgressHandler = [control](AppDelegate::ProgressHandler handler) {
+        control->setProgressHandler(std::move(handler));
+    };
+    return sources;
+}
+
+AppDelegate::Platform StandardPlatform::platform() {
+    auto log = std::make_unique<SystemLog>();
+    auto player = std::make_unique<WallpaperPlayer>();
+    // Both end up in the delegate, which destroys the player before the log.
+    Logging* playbackLog = log.get();
+    QObject::connect(
+        player.get(), &WallpaperPlayer::playbackFailed, player.get(),
+        [playbackLog](const QString& reason) {
+            playbackLog->write("[LumivoHelper] Playback failed: " + reason.toStdString());
+        });
+    AppDelegate::Platform platform;
+    platform.player = std::move(player);
+    platform.alerts = std::make_unique<MessageBoxAlerts>();
+    platform.browser = std::make_unique<DesktopBrowser>();
+    platform.settings = std::make_unique<UserSettings>();
+    platform.log = std::move(log);
+    platform.makeStatusItem = [](AppDelegate::MenuHandler handler, Logging& logging) {
+        return std::make_unique<TrayStatusItem>(std::move(handler), logging);
+    };
+    platform.terminate = [] { QCoreApplication::quit(); };
+    return platform;
+}
+
+}  // namespace lumivo

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace lumivo {
+
+// What picking a tray menu item asks the delegate to do.
+enum class MenuAction { none, stopWallpaper, openGallery, checkForUpdates, quit };
+
+// One entry of the tray menu, as the delegate builds it from its state.
+struct MenuEntry {
+    bool isSeparator = false;
+    std::string title;
+    // Lower-case letter shown with the Ctrl modifier, or '\0' for none.
+    char key = '\0';
+    bool enabled = false;
+    MenuAction action = MenuAction::none;
+
+    friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
+};
+
+// The whole tray menu, top to bottom; rebuilt from scratch on every change.
+using StatusMenu = std::vector<MenuEntry>;
+
+}  // namespace lumivo

@@ -1,0 +1,142 @@
+#include "TrayStatusItem.hpp"
+
+#include <xcb/xcb.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeySequence>
+
+#include "GuiThread.hpp"
+#include "HelperConstants.hpp"
+
+namespace lumivo {
+
+namespace {
+
+const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+QString appName() {
+    return QString::fromUtf8(HelperConstants::appName.data(),
+                             static_cast<qsizetype>(HelperConstants::appName.size()));
+}
+
+QIcon trayIcon() {
+    return QIcon::fromTheme("video-display", QIcon(":/icons/app.lumivo.Helper.svg"));
+}
+
+bool statusNotifierHostRegistered() {
+    auto bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcherName)) {
+        return false;
+    }
+    auto call = QDBusMessage::createMethodCall(watcherName, "/StatusNotifierWatcher",
+                                               "org.freedesktop.DBus.Properties", "Get");
+    call << watcherName << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().front().value<QDBusVariant>().variant().toBool();
+}
+
+// An XEmbed tray owns the selection _NET_SYSTEM_TRAY_S<screen>.
+bool xembedTrayPresent() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (connection == nullptr) {
+        return false;
+    }
+    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(0);
+    auto* atomReply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(name.size()), name.constData()),
+        nullptr);
+    if (atomReply == nullptr) {
+        return false;
+    }
+    const xcb_atom_t atom = atomReply->atom;
+    std::free(atomReply);
+    if (atom == XCB_ATOM_NONE) {
+        return false;
+    }
+    auto* ownerReply = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, atom), nullptr);
+    const bool owned = ownerReply != nullptr && ownerReply->owner != XCB_NONE;
+    std::free(ownerReply);
+    return owned;
+}
+
+}  // namespace
+
+TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log)
+    : onAction_(std::move(onAction)), toolTip_(appName()), menu_(std::make_unique<QMenu>()) {
+    requireGuiThread("TrayStatusItem");
+    menu_->setTitle(appName());
+    menu_->setAccessibleName(appName());
+    // Qt decides once per process whether the StatusNotifier tray is usable, at
+    // the first QSystemTrayIcon question. So nothing here asks Qt before a tray
+    // is known to exist, or a tray that starts later would never be used.
+    if (statusNotifierHostRegistered() || xembedTrayPresent()) {
+        createIcon();
+        return;
+    }
+    log.write(
+        "[LumivoHelper] No system tray available; commands still work through lumivo:// "
+        "URLs, and the icon appears when a tray starts");
+    watcher_ = std::make_unique<QDBusServiceWatcher>(watcherName, QDBusConnection::sessionBus(),
+                                                     QDBusServiceWatcher::WatchForRegistration);
+    connect(watcher_.get(), &QDBusServiceWatcher::serviceRegistered, this, [this] {
+        if (!icon_) {
+            createIcon();
+        }
+    });
+}
+
+TrayStatusItem::~TrayStatusItem() = default;
+
+void TrayStatusItem::createIcon() {
+    icon_ = std::make_unique<QSystemTrayIcon>(trayIcon());
+    icon_->setToolTip(toolTip_);
+    icon_->setContextMenu(menu_.get());
+    icon_->show();
+}
+
+void TrayStatusItem::setMenu(const StatusMenu& menu) {
+    requireGuiThread("TrayStatusItem::setMenu");
+    menu_->clear();
+    for (const auto& entry : menu) {
+        if (entry.isSeparator) {
+            menu_->addSeparator();
+            continue;
+        }
+        // "&" would mark a mnemonic; titles are shown verbatim.
+        QAction* action = menu_->addAction(
+            QString::fromStdString(entry.title).replace('&', QStringLiteral("&&")));
+        action->setEnabled(entry.enabled);
+        if (entry.key != '\0') {
+            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QChar(entry.key).toUpper()));
+            action->setShortcutVisibleInContextMenu(true);
+        }
+        if (entry.action != MenuAction::none) {
+            const MenuAction chosen = entry.action;
+            // Queued: the choice runs after the menu has finished its own work,
+            // since carrying it out may rebuild this very menu.
+            connect(action, &QAction::triggered, this, [this, chosen] {
+                QMetaObject::invokeMethod(
+                    this, [this, chosen] { onAction_(chosen); }, Qt::QueuedConnection);
+            });
+        }
+    }
+}
+
+void TrayStatusItem::setToolTip(const std::string& text) {
+    requireGuiThread("TrayStatusItem::setToolTip");
+    toolTip_ = QString::fromStdString(text);
+    if (icon_) {
+        icon_->setToolTip(toolTip_);
+    }
+}
+
+}  // namespace lumivo

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDBusServiceWatcher>
+#include <QMenu>
+#include <QObject>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
+
+#include "Logging.hpp"
+#include "StatusItemShowing.hpp"
+
+namespace lumivo {
+
+// The helper's tray icon: a QSystemTrayIcon (StatusNotifierItem over D-Bus
+// where a tray host runs, XEmbed otherwise) with tooltip and title "Lumivo
+// Helper". With no tray at all it logs one line and shows itself as soon as a
+// StatusNotifier watcher appears on the session bus (a name watch, no polling).
+class TrayStatusItem : public QObject, public StatusItemShowing {
+  public:
+    TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log);
+    ~TrayStatusItem() override;
+
+    void setMenu(const StatusMenu& menu) override;
+    void setToolTip(const std::string& text) override;
+
+  private:
+    void createIcon();
+
+    std::function<void(MenuAction)> onAction_;
+    QString toolTip_;
+    std::unique_ptr<QMenu> menu_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    std::unique_ptr<QDBusServiceWatcher> watcher_;
+};
+
+}  // namespace lumivo

@@ -1,0 +1,108 @@
+// lumivo-helper: the tray application. With a helper already running on this
+// session it only hands its URL over; otherwise it becomes the helper.
+#include <QApplication>
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "AppDelegate.hpp"
+#include "CommandLine.hpp"
+#include "HandOver.hpp"
+#include "HelperBusService.hpp"
+#include "HelperConstants.hpp"
+#include "HelperError.hpp"
+#include "HelperLocations.hpp"
+#include "NumericLocale.hpp"
+#include "StandardPlatform.hpp"
+#include "SystemLog.hpp"
+
+using lumivo::CommandLine;
+using lumivo::HandOver;
+
+namespace {
+
+// Passes the command to the helper that runs already. Returns the exit status,
+// or nothing when no helper runs.
+std::optional<int> handOver(const CommandLine& command) {
+    std::string error;
+    const auto result =
+        command.url ? HandOver::openURL(*command.url, error) : HandOver::activate(error);
+    switch (result) {
+        case HandOver::Result::delivered:
+            return 0;
+        case HandOver::Result::noHelper:
+            return std::nullopt;
+        case HandOver::Result::failed:
+            std::cerr << "lumivo-helper: cannot reach the running helper: " << error << "\n";
+            return 1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto command = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    switch (command.mode) {
+        case CommandLine::Mode::help:
+            std::cout << CommandLine::usage();
+            return 0;
+        case CommandLine::Mode::version:
+            std::cout << "lumivo-helper " << lumivo::HelperConstants::version() << "\n";
+            return 0;
+        case CommandLine::Mode::usageError:
+            std::cerr << "lumivo-helper: " << command.error << "\n\n" << CommandLine::usage();
+            return 2;
+        case CommandLine::Mode::run:
+            break;
+    }
+    if (auto status = handOver(command)) {
+        return *status;
+    }
+
+    QApplication app(argc, argv);
+    lumivo::useCNumericLocale();
+    QApplication::setApplicationName("Lumivo Helper");
+    QApplication::setApplicationDisplayName("Lumivo Helper");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const auto locations = lumivo::HelperLocations::fromProjectRoot(LUMIVO_PROJECT_ROOT);
+    std::unique_ptr<lumivo::AppDelegate> delegate;
+    try {
+        delegate = std::make_unique<lumivo::AppDelegate>(
+            locations, lumivo::StandardPlatform::sources(), lumivo::StandardPlatform::platform());
+    } catch (const std::exception& e) {
+        lumivo::SystemLog().write("[LumivoHelper] Cannot start: " +
+                                  lumivo::localizedDescription(e));
+        return 1;
+    }
+
+    std::string error;
+    switch (lumivo::HelperBusService::claim(*delegate, error)) {
+        case lumivo::HelperBusService::Claim::owned:
+            break;
+        case lumivo::HelperBusService::Claim::ownedByAnother:
+            // Another helper won the race for the name: it gets the command.
+            delegate.reset();
+            return handOver(command).value_or(1);
+        case lumivo::HelperBusService::Claim::failed:
+            std::cerr << "[LumivoHelper] Session bus unavailable, lumivo:// URLs cannot reach "
+                         "this helper: "
+                      << error << "\n";
+            break;
+    }
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, delegate.get(),
+                     [&delegate] { delegate->applicationWillTerminate(); });
+    delegate->applicationDidFinishLaunching();
+    if (command.url) {
+        delegate->handleURLEvent(*command.url);
+    }
+    const int status = QApplication::exec();
+    // A manifest fetch cannot be cancelled; quitting does not wait for it.
+    if (!delegate->waitForBackgroundWork(std::chrono::seconds(2))) {
+        std::_Exit(status);
+    }
+    return status;
+}
