@@ -17,6 +17,14 @@ std::optional<Url> Url::parse(std::string_view text) {
     if (!parsed) {
         return std::nullopt;
     }
+    // After an authority the path must be empty or start with "/". Boost.URL
+    // 1.81 ends the authority at a second ":" instead, so "https://::1/" and
+    // "lumivo://apply:x/abc" would otherwise get an empty or wrong host and a
+    // relative path.
+    if (parsed->has_authority() && !parsed->encoded_path().empty() &&
+        parsed->encoded_path().front() != '/') {
+        return std::nullopt;
+    }
     // The parser reduces the port modulo 2^16 (99999 becomes 34463); a port
     // out of range is refused instead of silently naming another one.
     if (parsed->has_port()) {

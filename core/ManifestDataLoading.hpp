@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "Url.hpp"
+
+namespace lumivo {
+
+// The seam through which a ManifestStore reads a manifest's bytes.
+// Implementations must be safe to call from any thread.
+class ManifestDataLoading {
+  public:
+    virtual ~ManifestDataLoading() = default;
+    // The whole content at `url`. Throws on any failure (a HelperError, or any
+    // std::exception whose what() describes the failure).
+    virtual std::string loadData(const Url& url) = 0;
+};
+
+}  // namespace lumivo

@@ -1,0 +1,159 @@
+#include "ManifestDecoder.hpp"
+
+#include <simdjson.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "ManifestDecodingError.hpp"
+#include "WallpaperRecordKey.hpp"
+
+namespace lumivo {
+
+namespace {
+
+using simdjson::dom::element;
+using simdjson::dom::element_type;
+using Key = WallpaperRecordKey;
+
+// The values of one record object, indexed by key, before type checks.
+using Slots = std::array<std::optional<element>, wallpaperRecordKeyCount>;
+
+[[noreturn]] void fail(std::size_t index, Key key, std::string_view fault) {
+    throw ManifestDecodingError("element " + std::to_string(index) + ": key \"" +
+                                std::string(keyName(key)) + "\" " + std::string(fault));
+}
+
+class RecordReader {
+  public:
+    RecordReader(std::size_t index, const Slots& slots) : index_(index), slots_(slots) {}
+
+    std::string text(Key key) const {
+        std::string_view value;
+        if (present(key).get_string().get(value) != simdjson::SUCCESS) {
+            fail(index_, key, "must be a string");
+        }
+        return std::string(value);
+    }
+
+    Url url(Key key) const {
+        std::string_view value;
+        if (present(key).get_string().get(value) != simdjson::SUCCESS) {
+            fail(index_, key, "must be a string holding a URL");
+        }
+        auto parsed = Url::parse(value);
+        if (!parsed) {
+            fail(index_, key, "is not a valid URL");
+        }
+        return *std::move(parsed);
+    }
+
+    std::int64_t integer(Key key) const {
+        const element value = present(key);
+        switch (value.type()) {
+            case element_type::INT64:
+                return value.get_int64().value_unsafe();
+            case element_type::UINT64:
+                fail(index_, key, "is out of the signed 64-bit range");
+            default:
+                fail(index_, key, "must be an integer");
+        }
+    }
+
+    double number(Key key) const {
+        const element value = present(key);
+        switch (value.type()) {
+            case element_type::INT64:
+                return static_cast<double>(value.get_int64().value_unsafe());
+            case element_type::UINT64:
+                return static_cast<double>(value.get_uint64().value_unsafe());
+            case element_type::DOUBLE:
+                return value.get_double().value_unsafe();
+            default:
+                fail(index_, key, "must be a number");
+        }
+    }
+
+  private:
+    element present(Key key) const {
+        const auto& slot = slots_[static_cast<std::size_t>(key)];
+        if (!slot) {
+            fail(index_, key, "is missing");
+        }
+        if (slot->is_null()) {
+            fail(index_, key, "must not be null");
+        }
+        return *slot;
+    }
+
+    std::size_t index_;
+    const Slots& slots_;
+};
+
+WallpaperRecord decodeRecord(std::size_t index, element value) {
+    simdjson::dom::object object;
+    if (value.get_object().get(object) != simdjson::SUCCESS) {
+        throw ManifestDecodingError("element " + std::to_string(index) + " must be an object");
+    }
+    Slots slots;
+    for (const auto field : object) {
+        const auto key = wallpaperRecordKey(field.key);
+        if (!key) {
+            continue;
+        }
+        auto& slot = slots[static_cast<std::size_t>(*key)];
+        if (slot) {
+            fail(index, *key, "occurs more than once");
+        }
+        slot = field.value;
+    }
+    // Arguments are evaluated in unspecified order; read into locals so the
+    // first fault reported is the first in field order.
+    const RecordReader r(index, slots);
+    auto id = r.text(Key::id);
+    auto slug = r.text(Key::slug);
+    auto title = r.text(Key::title);
+    auto category = r.text(Key::category);
+    auto thumbnailUrl = r.url(Key::thumbnailUrl);
+    auto videoUrl = r.url(Key::videoUrl);
+    auto sha256 = r.text(Key::sha256);
+    const auto bytes = r.integer(Key::bytes);
+    const auto duration = r.number(Key::duration);
+    const auto width = r.integer(Key::width);
+    const auto height = r.integer(Key::height);
+    auto format = r.text(Key::format);
+    auto updatedAt = r.text(Key::updatedAt);
+    return WallpaperRecord(std::move(id), std::move(slug), std::move(title), std::move(category),
+                           std::move(thumbnailUrl), std::move(videoUrl), std::move(sha256), bytes,
+                           duration, width, height, std::move(format), std::move(updatedAt));
+}
+
+}  // namespace
+
+std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json) {
+    // A fresh parser per document: the decoder keeps nothing between calls
+    // and may run on several threads at once.
+    if (json.substr(0, 3) == "\xEF\xBB\xBF") {
+        throw ManifestDecodingError("not valid JSON: a byte order mark is not allowed");
+    }
+    simdjson::dom::parser parser;
+    element document;
+    if (const auto error = parser.parse(json.data(), json.size()).get(document)) {
+        throw ManifestDecodingError(std::string("not valid JSON: ") +
+                                    simdjson::error_message(error));
+    }
+    simdjson::dom::array elements;
+    if (document.get_array().get(elements) != simdjson::SUCCESS) {
+        throw ManifestDecodingError("the top level must be an array");
+    }
+    std::vector<WallpaperRecord> records;
+    records.reserve(elements.size());
+    std::size_t index = 0;
+    for (const element value : elements) {
+        records.push_back(decodeRecord(index++, value));
+    }
+    return records;
+}
+
+}  // namespace lumivo

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "WallpaperRecord.hpp"
+
+namespace lumivo {
+
+// Decodes a manifest document: strict RFC 8259 JSON in UTF-8 (no BOM,
+// comments, trailing commas, NaN or numbers out of range), a top-level array
+// whose every element is an object holding all 13 record keys.
+//
+// Rules beyond the record format itself:
+// - "bytes", "width" and "height" must be written as JSON integers within the
+//   signed 64-bit range. Fraction or exponent notation (1.0, 1e3) is refused
+//   even when the value is integral, because a double cannot tell 2^53 + 1
+//   from 2^53 and the field must hold the written value exactly.
+// - A record key that occurs twice in one object is refused: readers that
+//   keep the first and readers that keep the last would disagree about, say,
+//   the digest. Unknown keys are ignored, repeated or not.
+// - "thumbnailUrl" and "videoUrl" must parse as URL references (relative ones
+//   included); the empty string is not a URL.
+// Elements are counted from 0 in error descriptions, like JSON array indices.
+class ManifestDecoder {
+  public:
+    // All records in document order. Throws ManifestDecodingError on the first
+    // fault; no partial list is ever returned.
+    static std::vector<WallpaperRecord> decode(std::string_view json);
+};
+
+}  // namespace lumivo

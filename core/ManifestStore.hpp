@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "ManifestDataLoading.hpp"
+#include "Url.hpp"
+#include "WallpaperRecord.hpp"
+
+namespace lumivo {
+
+// Answers which wallpaper has a given id in the manifest at one URL. Every
+// query reads, decodes and validates the whole manifest afresh; nothing is
+// cached, so a changed manifest counts from the next query on. Holds no
+// mutable state: concurrent queries are safe when the loader's are.
+class ManifestStore {
+  public:
+    ManifestStore(Url url, std::unique_ptr<ManifestDataLoading> loader)
+        : url_(std::move(url)), loader_(std::move(loader)) {}
+
+    // Every record in document order. Throws HelperError only: the loader's
+    // own HelperError unchanged, emptyManifest, duplicateManifestID, or
+    // manifestLoadFailed for any other reading or decoding failure.
+    std::vector<WallpaperRecord> allRecords() const;
+    // The record whose id equals `id` under NFC (case-sensitive, untrimmed),
+    // or absent when none does. Throws as allRecords().
+    std::optional<WallpaperRecord> record(std::string_view id) const;
+
+  private:
+    // Returns `records` unchanged, or throws emptyManifest, or
+    // duplicateManifestID for the id whose second occurrence comes first.
+    static std::vector<WallpaperRecord> validate(std::vector<WallpaperRecord> records);
+
+    Url url_;
+    std::unique_ptr<ManifestDataLoading> loader_;
+};
+
+}  // namespace lumivo
