@@ -50,7 +50,8 @@ AppDelegate::Platform StandardPlatform::platform() {
     platform.makeStatusItem = [](AppDelegate::MenuHandler handler, Logging& logging) {
         return std::make_unique<TrayStatusItem>(std::move(handler), logging);
     };
-    platform.terminate = [] { QCoreApplication::quit(); };
+    // exit() rather than quit(): it also ends the nested loop of an open alert.
+    platform.terminate = [] { QCoreApplication::exit(0); };
     return platform;
 }
 
