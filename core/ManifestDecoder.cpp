@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ManifestDecodingError.hpp"
+#include "UrlSyntax.hpp"
 #include "WallpaperRecordKey.hpp"
 
 namespace lumivo {
@@ -25,24 +26,33 @@ using Slots = std::array<std::optional<element>, wallpaperRecordKeyCount>;
                                 std::string(keyName(key)) + "\" " + std::string(fault));
 }
 
+// Reads the fields of one element with their type checks. Values are views
+// into the parsed document; nothing is copied until a record is built.
 class RecordReader {
   public:
     RecordReader(std::size_t index, const Slots& slots) : index_(index), slots_(slots) {}
 
-    std::string text(Key key) const {
+    std::string_view text(Key key) const {
         std::string_view value;
         if (present(key).get_string().get(value) != simdjson::SUCCESS) {
             fail(index_, key, "must be a string");
         }
-        return std::string(value);
+        return value;
     }
 
-    Url url(Key key) const {
+    std::string_view url(Key key) const {
         std::string_view value;
         if (present(key).get_string().get(value) != simdjson::SUCCESS) {
             fail(index_, key, "must be a string holding a URL");
         }
-        auto parsed = Url::parse(value);
+        if (!isValidUrlReference(value)) {
+            fail(index_, key, "is not a valid URL");
+        }
+        return value;
+    }
+
+    Url parsedUrl(Key key, std::string_view text) const {
+        auto parsed = Url::parse(text);
         if (!parsed) {
             fail(index_, key, "is not a valid URL");
         }
@@ -91,7 +101,10 @@ class RecordReader {
     const Slots& slots_;
 };
 
-WallpaperRecord decodeRecord(std::size_t index, element value) {
+// Checks one element completely; builds its record only when `select`
+// accepts its id.
+std::optional<WallpaperRecord> decodeRecord(std::size_t index, element value,
+                                            const ManifestDecoder::Selector& select) {
     simdjson::dom::object object;
     if (value.get_object().get(object) != simdjson::SUCCESS) {
         throw ManifestDecodingError("element " + std::to_string(index) + " must be an object");
@@ -108,35 +121,43 @@ WallpaperRecord decodeRecord(std::size_t index, element value) {
         }
         slot = field.value;
     }
-    // Arguments are evaluated in unspecified order; read into locals so the
-    // first fault reported is the first in field order.
+    // Read in field order, so the first fault reported is the first field's.
     const RecordReader r(index, slots);
-    auto id = r.text(Key::id);
-    auto slug = r.text(Key::slug);
-    auto title = r.text(Key::title);
-    auto category = r.text(Key::category);
-    auto thumbnailUrl = r.url(Key::thumbnailUrl);
-    auto videoUrl = r.url(Key::videoUrl);
-    auto sha256 = r.text(Key::sha256);
+    const auto id = r.text(Key::id);
+    const auto slug = r.text(Key::slug);
+    const auto title = r.text(Key::title);
+    const auto category = r.text(Key::category);
+    const auto thumbnailUrl = r.url(Key::thumbnailUrl);
+    const auto videoUrl = r.url(Key::videoUrl);
+    const auto sha256 = r.text(Key::sha256);
     const auto bytes = r.integer(Key::bytes);
     const auto duration = r.number(Key::duration);
     const auto width = r.integer(Key::width);
     const auto height = r.integer(Key::height);
-    auto format = r.text(Key::format);
-    auto updatedAt = r.text(Key::updatedAt);
-    return WallpaperRecord(std::move(id), std::move(slug), std::move(title), std::move(category),
-                           std::move(thumbnailUrl), std::move(videoUrl), std::move(sha256), bytes,
-                           duration, width, height, std::move(format), std::move(updatedAt));
+    const auto format = r.text(Key::format);
+    const auto updatedAt = r.text(Key::updatedAt);
+    if (!select(id)) {
+        return std::nullopt;
+    }
+    return WallpaperRecord(std::string(id), std::string(slug), std::string(title),
+                           std::string(category), r.parsedUrl(Key::thumbnailUrl, thumbnailUrl),
+                           r.parsedUrl(Key::videoUrl, videoUrl), std::string(sha256), bytes,
+                           duration, width, height, std::string(format), std::string(updatedAt));
 }
 
 }  // namespace
 
 std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json) {
-    // A fresh parser per document: the decoder keeps nothing between calls
-    // and may run on several threads at once.
+    return decode(json, [](std::string_view) { return true; });
+}
+
+std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json,
+                                                     const Selector& select) {
     if (json.substr(0, 3) == "\xEF\xBB\xBF") {
         throw ManifestDecodingError("not valid JSON: a byte order mark is not allowed");
     }
+    // A fresh parser per document: the decoder keeps nothing between calls
+    // and may run on several threads at once.
     simdjson::dom::parser parser;
     element document;
     if (const auto error = parser.parse(json.data(), json.size()).get(document)) {
@@ -148,10 +169,11 @@ std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json) {
         throw ManifestDecodingError("the top level must be an array");
     }
     std::vector<WallpaperRecord> records;
-    records.reserve(elements.size());
     std::size_t index = 0;
     for (const element value : elements) {
-        records.push_back(decodeRecord(index++, value));
+        if (auto record = decodeRecord(index++, value, select)) {
+            records.push_back(*std::move(record));
+        }
     }
     return records;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -24,9 +25,15 @@ namespace lumivo {
 // Elements are counted from 0 in error descriptions, like JSON array indices.
 class ManifestDecoder {
   public:
+    // Sees the id of every element in document order; true keeps its record.
+    using Selector = std::function<bool(std::string_view id)>;
+
     // All records in document order. Throws ManifestDecodingError on the first
     // fault; no partial list is ever returned.
     static std::vector<WallpaperRecord> decode(std::string_view json);
+    // Checks the whole document exactly as decode() does, but builds only the
+    // records whose id `select` accepts (a lookup needs one of thousands).
+    static std::vector<WallpaperRecord> decode(std::string_view json, const Selector& select);
 };
 
 }  // namespace lumivo

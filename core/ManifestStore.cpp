@@ -35,30 +35,44 @@ std::vector<WallpaperRecord> ManifestStore::allRecords() const {
 
 std::optional<WallpaperRecord> ManifestStore::record(std::string_view id) const {
     return withManifestErrors([&]() -> std::optional<WallpaperRecord> {
-        std::vector<WallpaperRecord> records = allRecords();
         const std::string wanted = toNFC(id);
-        for (auto& candidate : records) {
-            // Byte-identical ids are equal in any normal form; skip the work.
-            if (candidate.id() == id || toNFC(candidate.id()) == wanted) {
-                return std::move(candidate);
-            }
+        std::vector<std::string> ids;
+        // Every element is checked, but only a matching record is built.
+        auto matches =
+            ManifestDecoder::decode(loader_->loadData(url_), [&](std::string_view candidate) {
+                ids.emplace_back(candidate);
+                // Byte-identical ids are equal in any normal form; skip the work.
+                return candidate == id || toNFC(candidate) == wanted;
+            });
+        validateIds(ids);
+        if (matches.empty()) {
+            return std::nullopt;
         }
-        return std::nullopt;
+        return std::move(matches.front());
     });
 }
 
 std::vector<WallpaperRecord> ManifestStore::validate(std::vector<WallpaperRecord> records) {
-    if (records.empty()) {
+    std::vector<std::string> ids;
+    ids.reserve(records.size());
+    for (const auto& record : records) {
+        ids.push_back(record.id());
+    }
+    validateIds(ids);
+    return records;
+}
+
+void ManifestStore::validateIds(const std::vector<std::string>& ids) {
+    if (ids.empty()) {
         throw HelperError::emptyManifest();
     }
     std::unordered_set<std::string> seen;
-    seen.reserve(records.size());
-    for (const auto& record : records) {
-        if (!seen.insert(toNFC(record.id())).second) {
-            throw HelperError::duplicateManifestID(record.id());
+    seen.reserve(ids.size());
+    for (const auto& id : ids) {
+        if (!seen.insert(toNFC(id)).second) {
+            throw HelperError::duplicateManifestID(id);
         }
     }
-    return records;
 }
 
 }  // namespace lumivo

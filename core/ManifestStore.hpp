@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,8 @@ class ManifestStore {
     // Returns `records` unchanged, or throws emptyManifest, or
     // duplicateManifestID for the id whose second occurrence comes first.
     static std::vector<WallpaperRecord> validate(std::vector<WallpaperRecord> records);
+    // The same checks over the ids of a document, in document order.
+    static void validateIds(const std::vector<std::string>& ids);
 
     Url url_;
     std::unique_ptr<ManifestDataLoading> loader_;

@@ -1,6 +1,5 @@
 #include "UnicodeText.hpp"
 
-#include <simdjson.h>
 #include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
 
@@ -13,11 +12,6 @@ std::string toNFC(std::string_view text) {
     // ASCII is always in NFC; manifests are mostly ASCII ids.
     if (std::all_of(text.begin(), text.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return std::string(text);
-    }
-    // ICU would read ill-formed bytes as U+FFFD, making distinct invalid ids
-    // (and a literal U+FFFD) compare equal.
-    if (!simdjson::validate_utf8(text.data(), text.size())) {
         return std::string(text);
     }
     UErrorCode status = U_ZERO_ERROR;

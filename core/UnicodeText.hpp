@@ -6,9 +6,9 @@
 namespace lumivo {
 
 // The NFC (canonical composition) form of UTF-8 text, so that canonically
-// equivalent texts compare equal byte for byte. Text that is not well-formed
-// UTF-8 is returned unchanged: it then equals only byte-identical text and
-// never a well-formed string. Thread-safe.
+// equivalent texts compare equal byte for byte. Ill-formed UTF-8 sequences
+// are kept as they are (not replaced by U+FFFD), so they never equal
+// well-formed text. Thread-safe.
 std::string toNFC(std::string_view text);
 
 }  // namespace lumivo

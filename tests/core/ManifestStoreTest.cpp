@@ -58,6 +58,10 @@ TEST(ManifestStore, ValidatesEmptinessThenTheFirstRepeatedId) {
         {"", HelperError::manifestLoadFailed("not valid JSON: Empty: no JSON found")},
         {" \t\n", HelperError::manifestLoadFailed("not valid JSON: Empty: no JSON found")},
         {missingKey, HelperError::manifestLoadFailed("element 1: key \"format\" is missing")},
+        // Decoding covers the whole document before any id is compared.
+        {"[" + test::recordObject("a") + "," + test::recordObject("a") + "," +
+             test::recordObject("b", {{"videoUrl", "\"https://x.y:99999/v.mp4\""}}) + "]",
+         HelperError::manifestLoadFailed("element 2: key \"videoUrl\" is not a valid URL")},
         {manifestWithIds({"a", "b", "b", "a"}), HelperError::duplicateManifestID("b")},
         {manifestWithIds({"a", "b", "c", "a", "b"}), HelperError::duplicateManifestID("a")},
         // Canonically equivalent spellings of "é" are one id.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Url.hpp"
+#include "UrlSyntax.hpp"
 
 namespace lumivo {
 namespace {
@@ -8,9 +9,11 @@ namespace {
 TEST(Url, RefusesTextOutsideTheGrammar) {
     for (const char* text :
          {"", " ", "lumivo://apply/a b", "https://x.y/%zz", "https://x.y/%4",
-          "lumivo://apply/caf\xc3\xa9", "https://x.y:99999/", "https://x.y:65536/", "https://::1/",
-          "lumivo://apply:x/abc", "https://x.y/\x01", "https://[::1/"}) {
+          "lumivo://apply/caf\xc3\xa9", "https://x.y:99999/", "https://x.y:65536/",
+          "https://x.y:123456/", "https://::1/", "lumivo://apply:x/abc", "https://x.y/\x01",
+          "https://[::1/", "/a/%g0", "https://x.y/a?b#c#d"}) {
         EXPECT_FALSE(Url::parse(text)) << '"' << text << '"';
+        EXPECT_FALSE(isValidUrlReference(text)) << '"' << text << '"';
     }
 }
 
@@ -46,6 +49,7 @@ TEST(Url, ViewsFollowTheDecodingRules) {
         SCOPED_TRACE(row.text);
         const auto url = Url::parse(row.text);
         ASSERT_TRUE(url);
+        EXPECT_TRUE(isValidUrlReference(row.text));
         EXPECT_EQ(url->scheme(), row.scheme);
         EXPECT_EQ(url->host(), row.host);
         EXPECT_EQ(url->port(), row.port);
@@ -54,6 +58,14 @@ TEST(Url, ViewsFollowTheDecodingRules) {
         EXPECT_EQ(url->pathExtension(), row.extension);
         EXPECT_EQ(url->absoluteString(), row.text);
     }
+}
+
+TEST(Url, EqualityComparesTheText) {
+    for (const char* text : {"x:.", "lumivo:..", "https://x.y/a/./b"}) {
+        EXPECT_EQ(Url::parse(text), Url::parse(text)) << text;
+    }
+    EXPECT_NE(Url::parse("HTTPS://x.y/a"), Url::parse("https://x.y/a"));
+    EXPECT_NE(Url::parse("https://x.y/%61"), Url::parse("https://x.y/a"));
 }
 
 TEST(Url, FileURLRoundTripsAPathNeedingEscapes) {
