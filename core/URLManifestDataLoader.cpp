@@ -103,8 +103,8 @@ std::string URLManifestDataLoader::readFile(const Url& url) const {
     if (::fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
         content.reserve(std::min<std::size_t>(static_cast<std::size_t>(status.st_size), maxBytes_));
     }
-    // Read in chunks up to one byte past the limit, so that pipes, devices
-    // and files that grow while being read are bounded as well.
+    // The limit is enforced while reading (not from the size above), so
+    // pipes, devices and files that grow while being read are bounded too.
     char buffer[64 * 1024];
     for (;;) {
         const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
