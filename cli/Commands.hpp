@@ -8,5 +8,10 @@ namespace lumivo::cli {
 // Each command takes the arguments after its own name and returns the exit
 // status: 0 on success, 1 on a failure (message on stderr), 2 on a usage error.
 int manifestCommand(const std::vector<std::string>& args);
+// `fetch`: looks a wallpaper up, downloads and verifies it into the cache and
+// prints the local file's path.
+int fetchCommand(const std::vector<std::string>& args);
+// `cache list`: prints each cached video with its size in bytes.
+int cacheCommand(const std::vector<std::string>& args);
 
 }  // namespace lumivo::cli

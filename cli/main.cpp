@@ -13,6 +13,9 @@ constexpr const char* usage =
     "Commands:\n"
     "  manifest check <path-or-url>         validate a wallpaper manifest\n"
     "  manifest lookup <path-or-url> <id>   print one record as JSON\n"
+    "  fetch --manifest <path-or-url> [--allow-host HOST]... [--cache-dir DIR] <id>\n"
+    "                                       download and verify a wallpaper into the cache\n"
+    "  cache list [--cache-dir DIR]         list the cached wallpapers with their sizes\n"
     "\n"
     "A bare path names a local file; https:// and file:// URLs are read as such.\n"
     "Options: --help, --version\n";
@@ -37,6 +40,12 @@ int main(int argc, char** argv) {
     }
     if (command == "manifest") {
         return lumivo::cli::manifestCommand(args);
+    }
+    if (command == "fetch") {
+        return lumivo::cli::fetchCommand(args);
+    }
+    if (command == "cache") {
+        return lumivo::cli::cacheCommand(args);
     }
     std::cerr << "lumivo: unknown command '" << command << "'\n\n" << usage;
     return 2;
