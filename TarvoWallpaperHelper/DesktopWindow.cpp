@@ -55,6 +55,8 @@ DesktopWindow::DesktopWindow(const QRect& geometry)
     // Not Qt::WindowTransparentForInput: with it the video output's child
     // window is never mapped. Click-through comes from the input shape instead.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // Removing the wallpaper must never look like the last window closing.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setFocusPolicy(Qt::NoFocus);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -66,6 +68,7 @@ DesktopWindow::DesktopWindow(const QRect& geometry)
     nativeId_ = winId();
     setDesktopProperties();
     clearInputShape();
+    paintBlackOnMap();
     xcb_flush(x11Connection());
 }
 
@@ -88,6 +91,16 @@ void DesktopWindow::setDesktopProperties() {
                         &allDesktops);
     // Qt merges its own states into this list when it maps the window.
     setAtomList(c, w, atoms[3], {atoms[4], atoms[5], atoms[6], atoms[7]});
+}
+
+void DesktopWindow::paintBlackOnMap() {
+    // Qt creates windows without a background, so until its first paint the
+    // server would leave whatever was on screen there (the previous video).
+    xcb_connection_t* c = x11Connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const uint32_t black = screen->black_pixel;
+    xcb_change_window_attributes(c, static_cast<xcb_window_t>(nativeId_), XCB_CW_BACK_PIXEL,
+                                 &black);
 }
 
 void DesktopWindow::clearInputShape() {

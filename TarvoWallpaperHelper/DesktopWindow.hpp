@@ -25,6 +25,7 @@ class DesktopWindow : public QWidget {
   private:
     void setDesktopProperties();
     void clearInputShape();
+    void paintBlackOnMap();
 
     WId nativeId_ = 0;
 };

@@ -1,0 +1,230 @@
+# shellcheck shell=bash
+# Shared harness for the end-to-end tests: real programs on a headless X server
+# inside a private D-Bus session, checked with real tools.
+#
+# Use it at the top of a bash test script:
+#
+#   source "$(dirname "$0")/lib.sh"   # re-runs the script inside dbus-run-session
+#   e2e_start_xvfb 640x360            # private Xvfb on a free display; sets DISPLAY
+#   e2e_proc_start app ./program      # a line-command program (see below)
+#   check "what must hold" some_command args...
+#   e2e_finish                        # prints "N passed, N failed"; exit 1 on failure
+#
+# What sourcing sets up:
+#   - a private session bus (DBUS_SESSION_BUS_ADDRESS), gone when the script ends;
+#   - E2E_TMP, a scratch directory removed at exit;
+#   - XDG_RUNTIME_DIR (mode 0700), HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and
+#     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files;
+#   - QT_QPA_PLATFORM=xcb, and LUMIVO_MPV_VO=x11 (Xvfb has no GPU) unless set;
+#   - a trap that stops every process started through this library (Xvfb,
+#     e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
+#     set, for a look at screenshots and logs), however the script ends.
+#
+# Checks: `check NAME CMD...` runs CMD (a command or a shell function) in a
+# subshell with a time limit (E2E_CHECK_TIMEOUT seconds, default 20) and counts
+# it as passed when it exits 0. A failure prints NAME and CMD's output. Checks
+# must not change the script's variables: do actions outside, verify inside.
+#
+# Line-command programs: `e2e_proc_start NAME CMD...` starts CMD with standard
+# input from a pipe and standard output in "$E2E_TMP/NAME.out" (stderr in
+# NAME.err). `e2e_proc_send NAME LINE` writes one line and waits for the next
+# answer line starting with "ok" or "error", prints it and returns 0 for "ok".
+# Any other output line is an event: `e2e_proc_wait NAME REGEX [SECONDS]` waits
+# until a line after the last send matches REGEX and prints it.
+# Sending and waiting work inside checks too. `e2e_proc_close NAME [SECONDS]`
+# (not inside a check) closes its input, waits for it to end and sets
+# E2E_STATUS to its exit status, or to "timeout".
+
+if [ -z "${E2E_IN_SESSION:-}" ]; then
+    export E2E_IN_SESSION=1
+    exec dbus-run-session -- bash "$0" "$@"
+fi
+
+set -uo pipefail
+
+E2E_PASSED=0
+E2E_FAILED=0
+E2E_PIDS=()
+declare -A E2E_PROC_PID=() E2E_PROC_FD=()
+
+E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/lumivo-e2e.XXXXXX")
+export E2E_TMP
+export XDG_RUNTIME_DIR="$E2E_TMP/runtime" HOME="$E2E_TMP/home"
+export XDG_CONFIG_HOME="$E2E_TMP/home/.config" XDG_CACHE_HOME="$E2E_TMP/home/.cache"
+export XDG_DATA_HOME="$E2E_TMP/home/.local/share"
+mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=xcb
+export LUMIVO_MPV_VO="${LUMIVO_MPV_VO:-x11}"
+
+E2E_MAIN_PID=$BASHPID
+
+e2e_cleanup() {
+    # A subshell can run the traps it inherited when a signal reaches it
+    # before bash resets them; only the script itself may clean up.
+    [ "$BASHPID" = "$E2E_MAIN_PID" ] || return 0
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do
+        kill -TERM "$pid" 2>/dev/null
+    done
+    for pid in "${E2E_PIDS[@]}"; do
+        for _ in 1 2 3 4 5 6 7 8 9 10; do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    if [ -n "${E2E_KEEP:-}" ]; then
+        echo "e2e: kept $E2E_TMP" >&2
+    else
+        rm -rf "$E2E_TMP"
+    fi
+}
+trap e2e_cleanup EXIT
+trap 'exit 130' INT TERM
+
+# e2e_spawn CMD... : runs CMD in the background, stopped at exit; sets E2E_LAST_PID.
+e2e_spawn() {
+    "$@" &
+    E2E_LAST_PID=$!
+    E2E_PIDS+=("$E2E_LAST_PID")
+}
+
+# e2e_start_xvfb [WIDTHxHEIGHT] : starts Xvfb on a free display and exports DISPLAY.
+e2e_start_xvfb() {
+    local size=${1:-1280x720} fdfile="$E2E_TMP/xvfb.display"
+    : >"$fdfile"
+    e2e_spawn Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset \
+        3>"$fdfile" 2>"$E2E_TMP/xvfb.err"
+    local i
+    for ((i = 0; i < 100; i++)); do
+        if grep -q '^[0-9]' "$fdfile"; then
+            export DISPLAY=":$(head -n1 "$fdfile")"
+            return 0
+        fi
+        kill -0 "$E2E_LAST_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "e2e: Xvfb did not start:" >&2
+    cat "$E2E_TMP/xvfb.err" >&2
+    exit 1
+}
+
+# check NAME CMD... : one counted check (see the top of this file).
+check() {
+    local name=$1 out="$E2E_TMP/check.out" rc pid
+    local deadline=$((SECONDS + ${E2E_CHECK_TIMEOUT:-20}))
+    shift
+    ("$@") >"$out" 2>&1 &
+    pid=$!
+    # Polled rather than watched by a sleeping helper process, which would
+    # keep the programs' input pipes open after the check.
+    while kill -0 "$pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+        sleep 0.02
+    done
+    kill -TERM "$pid" 2>/dev/null
+    wait "$pid"
+    rc=$?
+    if [ "$rc" -eq 0 ]; then
+        E2E_PASSED=$((E2E_PASSED + 1))
+        echo "ok - $name"
+    else
+        E2E_FAILED=$((E2E_FAILED + 1))
+        echo "FAIL - $name (exit $rc)"
+        sed 's/^/    /' "$out"
+    fi
+}
+
+# e2e_finish : prints the tally and exits 1 when any check failed (or none ran).
+e2e_finish() {
+    echo "$E2E_PASSED passed, $E2E_FAILED failed"
+    [ "$E2E_FAILED" -eq 0 ] && [ "$E2E_PASSED" -gt 0 ]
+    exit $?
+}
+
+# e2e_wait_for SECONDS CMD... : polls CMD every 50 ms until it succeeds.
+e2e_wait_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
+# e2e_proc_start NAME CMD... : starts a line-command program (see the top).
+e2e_proc_start() {
+    local name=$1 fifo="$E2E_TMP/$1.in" fd
+    shift
+    mkfifo "$fifo"
+    : >"$E2E_TMP/$name.out"
+    # Read-write, so that opening does not wait for the reader; the program
+    # must not inherit it, or it would never see the end of its input.
+    exec {fd}<>"$fifo"
+    "$@" <"$fifo" >"$E2E_TMP/$name.out" 2>"$E2E_TMP/$name.err" {fd}>&- &
+    E2E_LAST_PID=$!
+    E2E_PIDS+=("$E2E_LAST_PID")
+    E2E_PROC_PID[$name]=$E2E_LAST_PID
+    E2E_PROC_FD[$name]=$fd
+    echo 0 >"$E2E_TMP/$name.mark"
+}
+
+e2e_proc_pid() { echo "${E2E_PROC_PID[$1]}"; }
+
+# e2e_proc_send NAME LINE [SECONDS] : sends LINE, prints the answer, 0 for "ok".
+e2e_proc_send() {
+    local name=$1 out="$E2E_TMP/$1.out" seconds=${3:-15}
+    local mark
+    # Kept in a file, so that sends from inside a check (a subshell) count.
+    mark=$(wc -l <"$out")
+    echo "$mark" >"$E2E_TMP/$name.mark"
+    echo "$2" >&"${E2E_PROC_FD[$name]}" || return 2
+    local answer deadline=$((SECONDS + seconds))
+    while :; do
+        answer=$(tail -n +"$((mark + 1))" "$out" | grep -m1 -E '^(ok|error)( |$)')
+        if [ -n "$answer" ]; then
+            echo "$answer"
+            [[ $answer == ok* ]]
+            return
+        fi
+        if [ "$SECONDS" -ge "$deadline" ] || ! kill -0 "${E2E_PROC_PID[$name]}" 2>/dev/null; then
+            echo "e2e: no answer from $name to '$2'" >&2
+            return 2
+        fi
+        sleep 0.02
+    done
+}
+
+# e2e_proc_wait NAME REGEX [SECONDS] : waits for an output line after the last
+# send that matches REGEX, and prints it.
+e2e_proc_wait() {
+    local out="$E2E_TMP/$1.out" line mark deadline=$((SECONDS + ${3:-10}))
+    mark=$(cat "$E2E_TMP/$1.mark")
+    while :; do
+        line=$(tail -n +"$((mark + 1))" "$out" | grep -m1 -E "$2")
+        if [ -n "$line" ]; then
+            echo "$line"
+            return 0
+        fi
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.02
+    done
+}
+
+# e2e_proc_close NAME [SECONDS] : closes NAME's input (end of file), waits for
+# it to end and sets E2E_STATUS to its exit status, or to "timeout".
+e2e_proc_close() {
+    local name=$1 pid=${E2E_PROC_PID[$1]} deadline=$((SECONDS + ${2:-10}))
+    local fd=${E2E_PROC_FD[$name]}
+    exec {fd}>&-
+    while kill -0 "$pid" 2>/dev/null; do
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            E2E_STATUS=timeout
+            return 1
+        fi
+        sleep 0.05
+    done
+    wait "$pid"
+    E2E_STATUS=$?
+}
