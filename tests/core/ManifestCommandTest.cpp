@@ -1,16 +1,13 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "ManifestDecoder.hpp"
 #include "ManifestFixtures.hpp"
-
-extern char** environ;
 
 namespace lumivo {
 namespace {
@@ -42,27 +39,14 @@ class ManifestCommand : public testing::Test {
         std::ofstream(dir / name) << json;
     }
 
-    // Runs the lumivo tool in `dir` with `args`, capturing both streams.
-    Outcome lumivo(std::vector<std::string> args) {
-        args.insert(args.begin(), LUMIVO_CLI);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
+    // Runs the lumivo tool in `dir` with `args` (no quotes in them),
+    // capturing both streams.
+    Outcome lumivo(const std::vector<std::string>& args) {
+        std::string command = "cd '" + dir.string() + "' && '" LUMIVO_CLI "'";
+        for (const auto& arg : args) {
+            command += " '" + arg + "'";
         }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        pid_t pid = 0;
-        int status = -1;
-        if (posix_spawn(&pid, LUMIVO_CLI, &actions, nullptr, argv.data(), environ) == 0) {
-            waitpid(pid, &status, 0);
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        const int status = std::system((command + " >stdout 2>stderr").c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "stdout"),
                 slurp(dir / "stderr")};
     }

@@ -10,7 +10,7 @@ namespace lumivo::test {
 // key's raw JSON value; a key overridden with "" is left out.
 inline std::string recordObject(const std::string& id,
                                 const std::map<std::string, std::string>& overrides = {}) {
-    std::vector<std::pair<std::string, std::string>> fields = {
+    std::map<std::string, std::string> fields = {
         {"id", "\"" + id + "\""},
         {"slug", "\"slug-" + id + "\""},
         {"title", "\"Title " + id + "\""},
@@ -26,23 +26,13 @@ inline std::string recordObject(const std::string& id,
         {"updatedAt", "\"2024-05-01T10:00:00Z\""},
     };
     for (const auto& [key, value] : overrides) {
-        bool replaced = false;
-        for (auto& field : fields) {
-            if (field.first == key) {
-                field.second = value;
-                replaced = true;
-            }
-        }
-        if (!replaced) {
-            fields.emplace_back(key, value);
-        }
+        fields[key] = value;
     }
     std::string out = "{";
     for (const auto& [key, value] : fields) {
-        if (value.empty()) {
-            continue;
+        if (!value.empty()) {
+            out += (out.size() > 1 ? ",\"" : "\"") + key + "\":" + value;
         }
-        out += (out.size() > 1 ? "," : "") + ("\"" + key + "\":") + value;
     }
     return out + "}";
 }

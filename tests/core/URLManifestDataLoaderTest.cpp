@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "HelperError.hpp"
 #include "HttpsTestServer.hpp"
@@ -36,42 +37,38 @@ class HttpsLoading : public testing::Test {
 
     void SetUp() override {
         auto& http = server.server();
-        http.Get("/ok", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("[1]", "application/json");
-        });
-        http.Get("/exact", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(std::string(limit, ' '), "application/json");
-        });
-        http.Get("/big", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(std::string(limit + 1, ' '), "application/json");
-        });
+        const std::vector<std::tuple<const char*, int, std::string>> responses = {
+            {"/ok", 200, "[1]"},
+            {"/exact", 200, std::string(limit, ' ')},
+            {"/big", 200, std::string(limit + 1, ' ')},
+            {"/gone", 404, "[]"},
+            {"/no-location", 300, "[]"},
+        };
+        for (const auto& [path, status, body] : responses) {
+            http.Get(path, [status, body](const httplib::Request&, httplib::Response& res) {
+                res.status = status;
+                res.set_content(body, "application/json");
+            });
+        }
+        const std::string port = std::to_string(server.port());
+        for (const auto& [path, target] : std::vector<std::pair<const char*, std::string>>{
+                 {"/moved", server.url("/ok")},
+                 {"/to-http", "http://localhost:" + port + "/ok"},
+                 {"/loop", "/loop"}}) {
+            http.Get(path, [target](const httplib::Request&, httplib::Response& res) {
+                res.set_redirect(target);
+            });
+        }
+        // No length announced: the limit must hold while the body streams.
         http.Get("/big-chunked", [](const httplib::Request&, httplib::Response& res) {
-            res.set_chunked_content_provider(
-                "application/json", [](std::size_t, httplib::DataSink& sink) {
-                    const std::string chunk(300, ' ');
-                    for (int i = 0; i < 10 && sink.is_writable(); ++i) {
-                        sink.write(chunk.data(), chunk.size());
-                    }
-                    sink.done();
-                    return true;
-                });
-        });
-        http.Get("/gone", [](const httplib::Request&, httplib::Response& res) {
-            res.status = 404;
-            res.set_content("[]", "application/json");
-        });
-        http.Get("/moved", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_redirect(server.url("/ok"));
-        });
-        http.Get("/to-http", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_redirect("http://localhost:" + std::to_string(server.port()) + "/ok");
-        });
-        http.Get("/loop", [](const httplib::Request&, httplib::Response& res) {
-            res.set_redirect("/loop");
-        });
-        http.Get("/no-location", [](const httplib::Request&, httplib::Response& res) {
-            res.status = 300;
-            res.set_content("[]", "application/json");
+            res.set_chunked_content_provider("application/json", [](std::size_t, auto& sink) {
+                const std::string chunk(300, ' ');
+                for (int i = 0; i < 10 && sink.is_writable(); ++i) {
+                    sink.write(chunk.data(), chunk.size());
+                }
+                sink.done();
+                return true;
+            });
         });
     }
 
