@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# End-to-end test of lumivo-helper: the real binary (built with its web origin
+# on a loopback HTTPS port and its project root under the build directory) on
+# Xvfb and a private session bus, with a test tray host, a loopback HTTPS
+# gallery, xdotool answering alerts and a fake xdg-open recording pages.
+#
+#   helper.sh HELPER PROJECT_ROOT PORT
+HELPER=$1 ROOT=$2 PORT=$3
+source "$(dirname "$0")/lib.sh"
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+DATA=$HERE/../data
+PY=/usr/bin/python3
+LOG=$E2E_TMP/helper.log
+SERVED=$E2E_TMP/served.log
+OPENED=$E2E_TMP/opened
+PUBLIC=$ROOT/web/public
+DEV=http://127.0.0.1:4173
+PROD=https://localhost:$PORT
+export SSL_CERT_FILE=$DATA/tls/ca.pem
+: >"$LOG" >"$SERVED" >"$OPENED"
+
+mkdir -p "$E2E_TMP/bin"
+cat >"$E2E_TMP/bin/xdg-open" <<EOS
+#!/bin/sh
+echo "\$1" >>"$OPENED"
+EOS
+chmod +x "$E2E_TMP/bin/xdg-open"
+export PATH="$E2E_TMP/bin:$PATH"
+
+# ---- fixtures: the developer checkout and the HTTPS gallery -----------------
+record() { # id title videoUrl file
+    printf '{"id":"%s","slug":"%s","title":"%s","category":"Test","thumbnailUrl":"/t.png",' \
+        "$1" "$1" "$2"
+    printf '"videoUrl":"%s","sha256":"%s","bytes":%s,"duration":2.0,"width":640,' \
+        "$3" "$(sha256sum <"$4" | cut -c1-64)" "$(stat -c %s "$4")"
+    printf '"height":360,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"}'
+}
+rm -rf "$ROOT"
+trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
+mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" "$E2E_TMP/site/api" "$E2E_TMP/site/videos"
+cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
+cp "$DATA/video/classic-4x3.mp4" "$E2E_TMP/site/videos/remote.mp4"
+echo "[$(record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
+    >"$PUBLIC/api/wallpapers.json"
+echo "[$(record remote "Remote Clip" "$PROD/videos/remote.mp4" "$E2E_TMP/site/videos/remote.mp4")]" \
+    >"$E2E_TMP/site/api/wallpapers.json"
+e2e_spawn "$PY" "$HERE/https_server.py" "$E2E_TMP/site" "$PORT" "$DATA/tls/server.pem" \
+    "$DATA/tls/server.key" "$SERVED" >/dev/null
+
+# ---- helpers (checks run these in a subshell of this shell) ----------------
+# verify NAME CMD... : check, with CMD never the last command of the check's
+# subshell. Bash 5.2 runs the EXIT trap (the cleanup!) in a subshell whose last
+# command it execs directly; ending on a builtin avoids that.
+returning() {
+    "$@"
+    return $?
+}
+verify() { check "$1" returning "${@:2}"; }
+has_line() { grep -qxF "[LumivoHelper] $1" "$LOG"; }
+line_count() { grep -cxF "[LumivoHelper] $1" "$LOG"; }
+lines_are() { [ "$(line_count "$1")" -eq "$2" ]; } # LINE COUNT
+wait_line() { e2e_wait_for "${2:-10}" has_line "$1"; }
+wait_lines() { e2e_wait_for "${3:-10}" lines_are "$1" "$2"; } # LINE COUNT [SECONDS]
+served_count() { grep -cxF "GET $1" "$SERVED"; }
+was_opened() { grep -qxF "$1" "$OPENED"; }
+wait_opened() { e2e_wait_for 5 was_opened "$1"; }
+opened_count() { grep -c . "$OPENED"; }
+alert_window() { xdotool search --onlyvisible --name '^Lumivo Helper$' 2>/dev/null | head -n1; }
+alert_shown() { [ -n "$(alert_window)" ]; }
+alert_gone() { [ -z "$(alert_window)" ]; }
+# answer_alert KEY... : waits for the alert, focuses it and types the keys.
+answer_alert() {
+    e2e_wait_for 10 alert_shown || return 1
+    xdotool windowfocus --sync "$(alert_window)" key --delay 50 "$@"
+    e2e_wait_for 10 alert_gone
+}
+tray() { "$PY" "$HERE/trayhost.py" "$@"; }
+tray_has_item() { [ -n "$(tray items 2>/dev/null)" ]; }
+menu_has() { tray menu | grep -qxF "$1"; }
+wait_menu() { e2e_wait_for 10 menu_has "$1"; }
+alive() { kill -0 "$1" 2>/dev/null; }
+exited() { ! alive "$1"; }
+
+# ---- --help and --version touch neither display nor bus ----------------------
+no_session() { env -u DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$HELPER" "$@"; }
+version_printed() { no_session --version | grep -q '^lumivo-helper [0-9]'; }
+verify "--help prints usage without display or bus" no_session --help
+verify "--version prints the version without display or bus" version_printed
+
+e2e_start_xvfb 640x360
+
+# ---- first run: welcome, then the start line; no tray yet --------------------
+e2e_spawn "$HELPER" 2>>"$LOG"
+HELPER_PID=$E2E_LAST_PID
+no_start_line() { ! grep -q 'Helper started' "$LOG"; }
+verify "without a tray the helper says so" wait_line "No system tray available; commands \
+still work through lumivo:// URLs, and the icon appears when a tray starts"
+verify "the welcome alert shows on the first run" e2e_wait_for 10 alert_shown
+verify "the start line waits for the welcome" no_start_line
+answer_alert Return
+verify "welcome: Open Gallery opens the gallery" wait_opened "$DEV/live-wallpapers/"
+verify "start line after the welcome" wait_line "Helper started. Manifest: $PROD/api/wallpapers.json"
+verify "the welcome flag is stored" grep -rqx 'hasShownWelcome=true' "$XDG_CONFIG_HOME/Lumivo"
+
+# ---- a tray host that appears after launch -----------------------------------
+e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+menu_after_launch() {
+    diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
+        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Quit Helper	1	Control+Q')
+}
+named_helper() { [ "$(tray prop ToolTip)" = 'Lumivo Helper' ] && [ "$(tray prop Title)" = 'Lumivo Helper' ]; }
+verify "the tray icon registers once a tray host appears" e2e_wait_for 10 tray_has_item
+verify "menu after launch" menu_after_launch
+verify "tooltip and title name the helper" named_helper
+
+# ---- commands handed over by second instances --------------------------------
+verify "a second instance hands ping over and exits 0" "$HELPER" lumivo://ping
+verify "ping is logged" wait_line ping
+
+"$HELPER" lumivo://apply/local
+applied_locally() {
+    wait_line 'Applied Local Clip' &&
+        has_line "Using local manifest: $PUBLIC/api/wallpapers.json" &&
+        has_line "Using local asset fallback: $PUBLIC/assets/wallpapers/local.mp4"
+}
+verify "apply from the checkout uses the local manifest and asset" applied_locally
+verify "menu shows what plays" wait_menu "Playing: Local Clip	0	"
+verify "stop is enabled while it plays" menu_has "Stop Wallpaper	1	Control+S"
+verify "nothing was fetched for it" test "$(served_count /api/wallpapers.json)" -eq 0
+
+tray click "Open Gallery"
+tray click "Check for Updates"
+verify "development pages while the checkout exists" wait_opened "$DEV/mac-helper/"
+verify "the gallery opened from the menu" test "$(grep -c live-wallpapers "$OPENED")" -eq 2
+
+tray click "Stop Wallpaper"
+verify "stop by menu" wait_line 'Stopped wallpaper'
+verify "menu idle after stop" wait_menu "No Wallpaper Playing	0	"
+
+# ---- apply over HTTPS: download, then a cache hit -----------------------------
+rm "$PUBLIC/api/wallpapers.json"
+"$HELPER" lumivo://apply/remote
+cached_once() {
+    [ "$(served_count /videos/remote.mp4)" -eq 1 ] &&
+        ls "$XDG_CACHE_HOME/Lumivo/wallpapers/" | grep -qx 'remote-[0-9a-f]\{12\}\.mp4'
+}
+verify "apply over HTTPS downloads and plays" wait_line "Applied Remote Clip" 20
+verify "the video was fetched once into the cache" cached_once
+"$HELPER" lumivo://apply/remote
+verify "a second apply plays again" wait_lines "Applied Remote Clip" 2
+verify "from the cache, after a fresh manifest" \
+    test "$(served_count /videos/remote.mp4)/$(served_count /api/wallpapers.json)" = 1/2
+verify "tooltip is the name again after the download" test "$(tray prop ToolTip)" = 'Lumivo Helper'
+
+"$HELPER" lumivo://stop
+verify "stop by URL" wait_lines 'Stopped wallpaper' 2
+
+# ---- an unknown id: alert, answered with its default button ------------------
+"$HELPER" lumivo://apply/nope
+verify "unknown id is logged" wait_line "ERROR: No wallpaper in manifest for id nope."
+verify "the menu settled before the alert" wait_menu "No Wallpaper Playing	0	"
+before=$(opened_count)
+answer_alert Return
+more_opened() { [ "$(opened_count)" -gt "$before" ]; }
+verify "the alert's default button opens the gallery" e2e_wait_for 5 more_opened
+
+# ---- production pages once the checkout is gone ------------------------------
+rm -rf "$ROOT"
+tray click "Open Gallery"
+tray click "Check for Updates"
+verify "production gallery page without the checkout" wait_opened "$PROD/live-wallpapers/"
+verify "production helper page without the checkout" wait_opened "$PROD/mac-helper/"
+
+# ---- a burst of 200 hand-overs from parallel processes -----------------------
+before=$(line_count ping)
+pids=()
+for _ in $(seq 200); do
+    "$HELPER" lumivo://ping 2>>"$E2E_TMP/burst.err" &
+    pids+=($!)
+done
+failures=0
+for pid in "${pids[@]}"; do
+    wait "$pid" || failures=$((failures + 1))
+done
+verify "all 200 hand-overs exit 0" test "$failures" -eq 0
+verify "every ping is logged exactly once" wait_lines ping $((before + 200)) 20
+"$HELPER" lumivo://ping
+verify "the helper still answers afterwards" wait_lines ping $((before + 201))
+verify "and still runs" alive "$HELPER_PID"
+
+# ---- Quit from the menu -----------------------------------------------------
+tray click "Quit Helper"
+verify "Quit Helper ends the helper" e2e_wait_for 10 exited "$HELPER_PID"
+wait "$HELPER_PID"
+verify "and it exits 0" test "$?" -eq 0
+
+# ---- three simultaneous starts end with exactly one helper --------------------
+three=()
+for i in 1 2 3; do
+    e2e_spawn "$HELPER" lumivo://ping 2>>"$E2E_TMP/three.$i.log"
+    three+=("$E2E_LAST_PID")
+done
+count_alive() {
+    local n=0 p
+    for p in "${three[@]}"; do alive "$p" && n=$((n + 1)); done
+    echo "$n"
+}
+one_alive() { [ "$(count_alive)" -eq 1 ]; }
+three_pings() { [ "$(cat "$E2E_TMP"/three.*.log | grep -cxF '[LumivoHelper] ping')" -eq 3 ]; }
+verify "three simultaneous starts leave one helper" e2e_wait_for 15 one_alive
+sleep 1
+verify "still exactly one a moment later" one_alive
+verify "it logged all three pings" e2e_wait_for 10 three_pings
+WINNER=0
+for p in "${three[@]}"; do alive "$p" && WINNER=$p; done
+
+# ---- Quit from the error alert -----------------------------------------------
+"$HELPER" lumivo://bogus
+verify "a bad action shows the alert" e2e_wait_for 10 alert_shown
+answer_alert Tab space
+verify "the alert's Quit ends the helper" e2e_wait_for 10 exited "$WINNER"
+
+e2e_finish
