@@ -21,13 +21,11 @@ namespace lumivo::test {
 inline WallpaperRecord videoRecord(const std::string& videoUrl, const std::string& sha256,
                                    const std::string& id = "aurora", std::int64_t bytes = 1024,
                                    const std::string& format = "mp4") {
-    auto url = Url::parse(videoUrl);
-    if (!url) {
-        ADD_FAILURE() << "does not parse: " << videoUrl;
-        url = Url::parse("https://invalid.example/x.mp4");
-    }
-    return WallpaperRecord(id, "slug", "Aurora", "nature", *Url::parse("/thumbs/a.jpg"), *url,
-                           sha256, bytes, 12.0, 1920, 1080, format, "2024-05-01T10:00:00Z");
+    const auto url = Url::parse(videoUrl);
+    EXPECT_TRUE(url) << "does not parse: " << videoUrl;
+    return WallpaperRecord(id, "slug", "Aurora", "nature", *Url::parse("/t.jpg"),
+                           url.value_or(*Url::parse("/invalid")), sha256, bytes, 12.0, 1920, 1080,
+                           format, "2024-05-01T10:00:00Z");
 }
 
 // The error a call throws, or nothing when it returns.
@@ -46,9 +44,8 @@ inline std::string sha256Of(const std::string& content) {
     EVP_Digest(content.data(), content.size(), digest, &length, EVP_sha256(), nullptr);
     std::string hex;
     for (unsigned int i = 0; i < length; ++i) {
-        static constexpr char digits[] = "0123456789abcdef";
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 15];
+        hex += "0123456789abcdef"[digest[i] >> 4];
+        hex += "0123456789abcdef"[digest[i] & 15];
     }
     return hex;
 }
@@ -62,34 +59,27 @@ inline std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Every entry below `root`, as paths relative to it, sorted: a snapshot to
-// compare before and after an operation.
+// Every entry below `root` relative to it, sorted: a snapshot to compare.
 inline std::vector<std::string> treeOf(const std::filesystem::path& root) {
     std::vector<std::string> entries;
     std::error_code error;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    for (std::filesystem::recursive_directory_iterator it(root, error), end; !error && it != end;
+         it.increment(error)) {
         entries.push_back(std::filesystem::relative(it->path(), root).string());
     }
     std::sort(entries.begin(), entries.end());
     return entries;
 }
 
-// A fresh directory under the system temporary directory, removed with its
-// contents at the end of the test.
+// A fresh directory (symbolic links resolved), removed with its contents at
+// the end of the test.
 class TemporaryDirectory {
   public:
     TemporaryDirectory() {
         std::string pattern = (std::filesystem::temp_directory_path() / "lumivo-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = std::filesystem::canonical(pattern);
+        path_ = std::filesystem::canonical(::mkdtemp(pattern.data()));
     }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
+    ~TemporaryDirectory() { std::filesystem::remove_all(path_); }
     TemporaryDirectory(const TemporaryDirectory&) = delete;
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
 

@@ -1,14 +1,11 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <atomic>
+#include <cstdio>
 
 #include "AcquisitionFixtures.hpp"
 #include "HttpsTestServer.hpp"
-
-extern char** environ;
 
 namespace lumivo {
 namespace {
@@ -47,32 +44,23 @@ class FetchCommandTest : public ::testing::Test {
                R"(","bytes":5000,"duration":1,"width":1,"height":1,"format":"mp4","updatedAt":"u"})";
     }
 
-    // Runs the lumivo tool with both output streams captured in files (so
-    // stderr is not a terminal).
-    Outcome lumivo(std::vector<std::string> args) {
-        args.insert(args.begin(), LUMIVO_CLI);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
+    // Runs the lumivo tool with stdout piped and stderr in a file, so stderr
+    // is not a terminal. Arguments are temp paths and plain words: no quoting.
+    Outcome lumivo(const std::vector<std::string>& args) {
+        std::string command = LUMIVO_CLI;
+        for (const auto& arg : args) {
+            command += " " + arg;
         }
-        argv.push_back(nullptr);
-        const fs::path out = directory / "stdout", err = directory / "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        int status = -1;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            ::waitpid(pid, &status, 0);
+        const fs::path err = directory / "stderr";
+        FILE* pipe = ::popen((command + " 2>" + err.string()).c_str(), "r");
+        std::string out;
+        for (int c; (c = std::fgetc(pipe)) != EOF;) {
+            out += static_cast<char>(c);
         }
-        posix_spawn_file_actions_destroy(&actions);
-        Outcome run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-        fs::remove(out);
+        const int status = ::pclose(pipe);
+        Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, readFile(err)};
         fs::remove(err);
-        return run;
+        return outcome;
     }
 
     std::vector<std::string> fetch(const std::string& id, std::vector<std::string> extra = {}) {
@@ -111,7 +99,7 @@ TEST_F(FetchCommandTest, FailuresExitWithTheCatalogueMessage) {
     struct Case {
         std::vector<std::string> args;
         int status;
-        std::string err;
+        std::string err;  // exact message; "" accepts any
     };
     const std::vector<Case> table = {
         {fetch("nope", {"--allow-host", "localhost"}), 1,
@@ -122,25 +110,17 @@ TEST_F(FetchCommandTest, FailuresExitWithTheCatalogueMessage) {
          "The downloaded wallpaper could not be verified.\n"},
         {{"fetch", "--manifest", (directory / "absent.json").string(), "clip"}, 1, ""},
         {{"fetch", "clip"}, 2, ""},
-        {{"fetch", "--manifest", manifest.string(), "clip", "extra"}, 2, ""},
         {{"fetch", "--manifest", manifest.string(), "--bogus", "clip"}, 2, ""},
-        {{"fetch", "--manifest"}, 2, ""},
         {{"cache", "purge"}, 2, ""},
     };
     for (const Case& c : table) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
         const Outcome run = lumivo(c.args);
-        std::string command;
-        for (const auto& arg : c.args) {
-            command += arg + " ";
-        }
-        EXPECT_EQ(run.status, c.status) << command << "\n" << run.err;
-        if (!c.err.empty()) {
-            EXPECT_EQ(run.err, c.err) << command;
-        } else {
-            EXPECT_NE(run.err, "") << command;
-        }
-        EXPECT_EQ(run.out, "") << command;
-        EXPECT_EQ(treeOf(cache), std::vector<std::string>{}) << command;
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_FALSE(run.err.empty());
+        EXPECT_TRUE(c.err.empty() || run.err == c.err) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(treeOf(cache), std::vector<std::string>{});
     }
 }
 

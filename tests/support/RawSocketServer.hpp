@@ -7,8 +7,8 @@
 namespace lumivo::test {
 
 // A TCP server on 127.0.0.1 (ephemeral port) that misbehaves below HTTP: it
-// either closes every connection as soon as it is accepted, or accepts and
-// never says a word, holding the connection until the server is destroyed.
+// closes every connection as soon as it is accepted, or accepts and never says
+// a word, holding the connection until the server is destroyed.
 class RawSocketServer {
   public:
     enum class Behaviour { closeOnAccept, silent };
@@ -19,16 +19,10 @@ class RawSocketServer {
     RawSocketServer& operator=(const RawSocketServer&) = delete;
 
     int port() const { return port_; }
-    // Connections accepted so far.
     int accepted() const { return accepted_.load(); }
 
   private:
-    void serve();
-
-    Behaviour behaviour_;
     int listener_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
     int port_ = 0;
     std::atomic<int> accepted_{0};
     std::vector<int> held_;
