@@ -108,8 +108,9 @@ TEST_F(URLSessionFileDownloaderTest, HoldsTheByteCapExactly) {
     };
     for (const auto& [path, maxBytes, passes] : table) {
         fs::remove(destination);
-        const auto error =
-            thrownBy([&] { downloader.download(url(server.url(path)), destination, maxBytes); });
+        const auto error = thrownBy([&, path = path, maxBytes = maxBytes] {
+            downloader.download(url(server.url(path)), destination, maxBytes);
+        });
         if (passes) {
             EXPECT_EQ(error, std::nullopt) << path;
             EXPECT_EQ(readFile(destination), bodyOf(maxBytes)) << path;
@@ -137,8 +138,8 @@ TEST_F(URLSessionFileDownloaderTest, FailuresLeaveTheDestinationAsItWas) {
     };
     for (const auto& [source, mentioned] : table) {
         writeFile(destination, "previous content");
-        const auto error =
-            thrownBy([&] { downloader.download(url(source), destination, 1 << 20); });
+        const auto error = thrownBy(
+            [&, source = source] { downloader.download(url(source), destination, 1 << 20); });
         ASSERT_TRUE(error) << source;
         EXPECT_EQ(error->kind(), HelperError::Case::downloadFailed) << source;
         EXPECT_NE(error->payload().value_or("").find(mentioned), std::string::npos)
@@ -174,8 +175,8 @@ TEST_F(URLSessionFileDownloaderTest, ReportsProgressWithTheAnnouncedLength) {
          {std::pair<std::string, std::int64_t>{"/sized/3145728", 3145728},
           {"/chunked/3145728", -1}}) {
         std::vector<std::pair<std::int64_t, std::int64_t>> reports;
-        downloader.setProgressHandler([&](std::int64_t received, std::int64_t total) {
-            EXPECT_TRUE(reports.empty() || received > reports.back().first) << path;
+        downloader.setProgressHandler([&reports](std::int64_t received, std::int64_t total) {
+            EXPECT_TRUE(reports.empty() || received > reports.back().first);
             reports.emplace_back(received, total);
         });
         downloader.download(url(server.url(path)), destination, 1 << 22);
