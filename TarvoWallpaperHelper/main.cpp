@@ -1,5 +1,6 @@
-// lumivo-helper: the tray application. With a helper already running on this
-// session it only hands its URL over; otherwise it becomes the helper.
+// lumivo-helper-app: the tray helper, started by the lumivo-helper launcher
+// when no helper runs on this session. Should another helper win the race for
+// the bus name meanwhile, it hands its URL over to that one and exits.
 #include <QApplication>
 #include <chrono>
 #include <cstdlib>
@@ -56,9 +57,6 @@ int main(int argc, char** argv) {
             return 2;
         case CommandLine::Mode::run:
             break;
-    }
-    if (auto status = handOver(command)) {
-        return *status;
     }
 
     QApplication app(argc, argv);
