@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <tuple>
 
 #include "HelperError.hpp"
 #include "HttpsTestServer.hpp"
@@ -36,31 +35,35 @@ class HttpsLoading : public testing::Test {
     static void SetUpTestSuite() { test::trustTestCertificateAuthority(); }
 
     void SetUp() override {
-        auto& http = server.server();
-        const std::vector<std::tuple<const char*, int, std::string>> responses = {
-            {"/ok", 200, "[1]"},
-            {"/exact", 200, std::string(limit, ' ')},
-            {"/big", 200, std::string(limit + 1, ' ')},
-            {"/gone", 404, "[]"},
-            {"/no-location", 300, "[]"},
+        struct Canned {
+            const char* path;
+            int status;
+            std::string body;
+            std::string location;
         };
-        for (const auto& [path, status, body] : responses) {
-            http.Get(path, [status, body](const httplib::Request&, httplib::Response& res) {
-                res.status = status;
-                res.set_content(body, "application/json");
-            });
-        }
-        const std::string port = std::to_string(server.port());
-        for (const auto& [path, target] : std::vector<std::pair<const char*, std::string>>{
-                 {"/moved", server.url("/ok")},
-                 {"/to-http", "http://localhost:" + port + "/ok"},
-                 {"/loop", "/loop"}}) {
-            http.Get(path, [target](const httplib::Request&, httplib::Response& res) {
-                res.set_redirect(target);
-            });
+        const std::string http = "http://localhost:" + std::to_string(server.port());
+        const std::vector<Canned> responses = {
+            {"/ok", 200, "[1]", ""},
+            {"/exact", 200, std::string(limit, ' '), ""},
+            {"/big", 200, std::string(limit + 1, ' '), ""},
+            {"/gone", 404, "[]", ""},
+            {"/no-location", 300, "[]", ""},
+            {"/moved", 302, "", server.url("/ok")},
+            {"/to-http", 302, "", http + "/ok"},
+            {"/loop", 302, "", "/loop"},
+        };
+        for (const Canned& canned : responses) {
+            server.server().Get(canned.path,
+                                [canned](const httplib::Request&, httplib::Response& res) {
+                                    res.status = canned.status;
+                                    res.set_content(canned.body, "application/json");
+                                    if (!canned.location.empty()) {
+                                        res.set_header("Location", canned.location);
+                                    }
+                                });
         }
         // No length announced: the limit must hold while the body streams.
-        http.Get("/big-chunked", [](const httplib::Request&, httplib::Response& res) {
+        server.server().Get("/big-chunked", [](const httplib::Request&, httplib::Response& res) {
             res.set_chunked_content_provider("application/json", [](std::size_t, auto& sink) {
                 const std::string chunk(300, ' ');
                 for (int i = 0; i < 10 && sink.is_writable(); ++i) {
