@@ -63,11 +63,11 @@ e2e_cleanup() {
     # A subshell can run the traps it inherited when a signal reaches it
     # before bash resets them; only the script itself may clean up.
     [ "$BASHPID" = "$E2E_MAIN_PID" ] || return 0
-    local pid
-    for pid in "${E2E_PIDS[@]}"; do
+    # Newest first, so that clients end before the servers they use.
+    local i pid
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${E2E_PIDS[i]}
         kill -TERM "$pid" 2>/dev/null
-    done
-    for pid in "${E2E_PIDS[@]}"; do
         for _ in 1 2 3 4 5 6 7 8 9 10; do
             kill -0 "$pid" 2>/dev/null || break
             sleep 0.1

@@ -169,12 +169,14 @@ one_video_output() {
     [ "$children" -eq 1 ]
 }
 
-thread_count() { ls "/proc/$(e2e_proc_pid driver)/task" | wc -l; }
+# The driver's threads but Qt's own ("Q..."), which Qt starts when it likes.
+thread_count() { cat /proc/"$(e2e_proc_pid driver)"/task/*/comm | grep -cv '^Q'; }
 
 threads_back_to() {
     local now
     now=$(thread_count)
     echo "threads now $now, before the first start $1"
+    cat /proc/"$(e2e_proc_pid driver)"/task/*/comm
     [ "$now" -eq "$1" ]
 }
 
@@ -210,7 +212,7 @@ while True:
 e2e_wait_for 5 test -s "$E2E_TMP/audio.count" || exit 1
 
 # An ordinary window, in the top-left 100x100, that the wallpaper must stay under.
-e2e_spawn xev -geometry 100x100+0+0 -name ordinary >/dev/null
+e2e_spawn xev -geometry 100x100+0+0 -name ordinary >/dev/null 2>&1
 e2e_wait_for 5 xdotool search --name '^ordinary$' >/dev/null || exit 1
 ordinary=$(printf '0x%x' "$(xdotool search --name '^ordinary$' | head -n1)")
 
@@ -219,6 +221,7 @@ e2e_proc_send driver window >/dev/null || {
     cat "$E2E_TMP/driver.err"
     exit 1
 }
+sleep 0.2 # Qt's threads name themselves shortly after they start
 idle_threads=$(thread_count)
 
 # 1. A 16:9 clip.
