@@ -298,61 +298,67 @@ void AppDelegate::applyResolved(const WallpaperRecord& record, Done settle) {
 
 void AppDelegate::record(const std::string& id, Then<std::optional<WallpaperRecord>> then) {
     const auto localPath = std::filesystem::path(locations.localManifestURL.path());
-    auto lookUpLocally = [this, id, then] {
-        runBlocking([this, id] { return localManifest.record(id); }, then);
-    };
     runBlocking([this, localPath] { return fileManager.isReadableFile(localPath); },
-                [this, id, then, localPath, lookUpLocally](const Outcome<bool>& readable) {
+                [this, id, then, localPath](const Outcome<bool>& readable) {
                     if (!readable.failed() && readable.value()) {
                         log("Using local manifest: " + localPath.string());
-                        return lookUpLocally();
+                        runBlocking([this, id] { return localManifest.record(id); }, then);
+                        return;
                     }
-                    runBlocking([this, id] { return manifest.record(id); },
-                                [this, then, lookUpLocally](
-                                    const Outcome<std::optional<WallpaperRecord>>& remote) {
-                                    if (!remote.failed()) {
-                                        return then(remote);
-                                    }
-                                    log("Remote manifest failed, trying local manifest: " +
-                                        describe(remote.error()));
-                                    lookUpLocally();
-                                });
+                    remoteRecord(id, then);
                 });
+}
+
+void AppDelegate::remoteRecord(const std::string& id, Then<std::optional<WallpaperRecord>> then) {
+    using Found = Outcome<std::optional<WallpaperRecord>>;
+    runBlocking(
+        [this, id] { return manifest.record(id); },
+        [this, id, then](const Found& remote) {
+            if (!remote.failed()) {
+                return then(remote);
+            }
+            log("Remote manifest failed, trying local manifest: " + describe(remote.error()));
+            runBlocking([this, id] { return localManifest.record(id); }, then);
+        });
 }
 
 void AppDelegate::resolvedVideoURL(const WallpaperRecord& record,
                                    Then<std::filesystem::path> then) {
-    using Path = std::filesystem::path;
+    using Local = Outcome<std::optional<std::filesystem::path>>;
     runBlocking([this, record] { return localVideoURL(record); },
-                [this, record, then](const Outcome<std::optional<Path>>& local) {
-                    if (!local.failed() && local.value()) {
-                        log("Using local asset fallback: " + local.value()->string());
-                        return then(Outcome<Path>(*local.value()));
+                [this, record, then](const Local& local) {
+                    if (local.failed() || !local.value()) {
+                        return cachedVideo(record, then);
                     }
-                    downloadingTitle = record.title();
-                    downloadingBytes = record.bytes();
-                    lastPercent = -1;
-                    runBlocking(
-                        [this, record] { return cache.localFile(record, policy); },
-                        [this, record, then](const Outcome<Path>& cached) {
-                            downloadingTitle.reset();
-                            if (statusItem) {
-                                statusItem->setToolTip(std::string(HelperConstants::appName));
-                            }
-                            if (!cached.failed()) {
-                                return then(cached);
-                            }
-                            runBlocking(
-                                [this, record] { return localVideoURL(record); },
+                    log("Using local asset fallback: " + local.value()->string());
+                    then(Outcome(*local.value()));
+                });
+}
+
+void AppDelegate::cachedVideo(const WallpaperRecord& record, Then<std::filesystem::path> then) {
+    using Path = std::filesystem::path;
+    downloadingTitle = record.title();
+    downloadingBytes = record.bytes();
+    lastPercent = -1;
+    runBlocking([this, record] { return cache.localFile(record, policy); },
+                [this, record, then](const Outcome<Path>& cached) {
+                    downloadingTitle.reset();
+                    if (statusItem) {
+                        statusItem->setToolTip(std::string(HelperConstants::appName));
+                    }
+                    if (!cached.failed()) {
+                        return then(cached);
+                    }
+                    // The file may have turned up in the checkout meanwhile.
+                    runBlocking([this, record] { return localVideoURL(record); },
                                 [this, then, cached](const Outcome<std::optional<Path>>& again) {
                                     if (again.failed() || !again.value()) {
                                         return then(cached);
                                     }
                                     log("Download failed, using local asset fallback: " +
                                         describe(cached.error()));
-                                    then(Outcome<Path>(*again.value()));
+                                    then(Outcome(*again.value()));
                                 });
-                        });
                 });
 }
 

@@ -117,7 +117,9 @@ class AppDelegate : public QObject {
     void apply(const std::string& id, Done done);
     void applyResolved(const WallpaperRecord& record, Done done);
     void record(const std::string& id, Then<std::optional<WallpaperRecord>> then);
+    void remoteRecord(const std::string& id, Then<std::optional<WallpaperRecord>> then);
     void resolvedVideoURL(const WallpaperRecord& record, Then<std::filesystem::path> then);
+    void cachedVideo(const WallpaperRecord& record, Then<std::filesystem::path> then);
     // Blocking (file-system checks): runs on the worker.
     std::optional<std::filesystem::path> localVideoURL(const WallpaperRecord& record) const;
     void show(std::exception_ptr error);
