@@ -492,21 +492,6 @@ TEST_F(AppDelegateTest, StatusLineShowsAnEmptyTitleVerbatim) {
     EXPECT_TRUE(stopEnabled());
 }
 
-TEST_F(AppDelegateTest, MenuAfterLaunchOffersEveryActionButStop) {
-    launch();
-    const StatusMenu expected{
-        {false, "No Wallpaper Playing", '\0', false, MenuAction::none},
-        {true, "", '\0', false, MenuAction::none},
-        {false, "Stop Wallpaper", 's', false, MenuAction::stopWallpaper},
-        {false, "Open Gallery", 'g', true, MenuAction::openGallery},
-        {false, "Check for Updates", 'u', true, MenuAction::checkForUpdates},
-        {true, "", '\0', false, MenuAction::none},
-        {false, "Quit Helper", 'q', true, MenuAction::quit},
-    };
-    ASSERT_EQ(r.menus.size(), 1u);
-    EXPECT_EQ(r.menus[0], expected);
-}
-
 // ---- stop, ping and the menu's actions -----------------------------------
 
 TEST_F(AppDelegateTest, PingOnlyLogs) {
@@ -658,13 +643,6 @@ TEST_F(AppDelegateTest, QuitDuringADownloadCancelsStopsAndIgnoresWhatFollows) {
     EXPECT_TRUE(lines().empty());
     EXPECT_TRUE(r.alerts.empty());
     EXPECT_TRUE(r.started.empty());
-}
-
-TEST_F(AppDelegateTest, TerminationStopsThePlayer) {
-    launch();
-    delegate->applicationWillTerminate();
-    EXPECT_EQ(r.stops, 1);
-    EXPECT_TRUE(lines().empty());
 }
 
 }  // namespace
