@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QPointer>
+#include <QTimer>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -23,6 +24,11 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
     {"hwdec", "auto-safe"},
     {"stop-screensaver", "no"},  // a wallpaper must never keep the screen awake
     {"load-scripts", "no"},
+    // mpv's built-in scripts each run on a thread of their own; a wallpaper
+    // has no use for the stats overlay, the console or auto profiles.
+    {"load-stats-overlay", "no"},
+    {"load-osd-console", "no"},
+    {"load-auto-profiles", "no"},
     {"ytdl", "no"},
     {"osc", "no"},
     {"input-default-bindings", "no"},
@@ -32,6 +38,8 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
     // open other files or network streams.
     {"access-references", "no"},
 };
+
+constexpr int kFailureDetailGraceMs = 100;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
@@ -57,7 +65,6 @@ MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) {
         return;
     }
     mpv_request_log_messages(mpv_.get(), "error");
-    mpv_observe_property(mpv_.get(), 0, "idle-active", MPV_FORMAT_FLAG);
     // Runs on mpv's threads: it only queues a drain on the GUI thread. The
     // destructor unregisters it before this object goes away.
     mpv_set_wakeup_callback(
@@ -110,21 +117,23 @@ void MpvPlayer::drainEvents() {
     while (alive && mpv_) {
         const mpv_event* event = mpv_wait_event(mpv_.get(), 0);
         if (event->event_id == MPV_EVENT_NONE) {
-            break;
+            return;
         }
         handleEvent(*event);
     }
-    // mpv logs why a load failed after its end-of-file event and hands out log
-    // lines only after queued events, so the failure is reported once mpv has
-    // gone idle and everything up to then has been read.
-    if (alive && failureCode_ && idle_ && !failed_) {
-        failed_ = true;
-        QString reason = QString::fromUtf8(mpv_error_string(*failureCode_));
-        if (!firstErrorLine_.empty()) {
-            reason += QStringLiteral(": ") + QString::fromStdString(firstErrorLine_);
-        }
-        emit playbackFailed(reason);
+}
+
+void MpvPlayer::reportFailure() {
+    drainEvents();  // pick up the log lines that have arrived meanwhile
+    if (failed_) {
+        return;
     }
+    failed_ = true;
+    QString reason = QString::fromUtf8(mpv_error_string(*failureCode_));
+    if (!firstErrorLine_.empty()) {
+        reason += QStringLiteral(": ") + QString::fromStdString(firstErrorLine_);
+    }
+    emit playbackFailed(reason);
 }
 
 void MpvPlayer::handleEvent(const mpv_event& event) {
@@ -144,17 +153,13 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 emit firstFrameShown();
             }
             break;
-        case MPV_EVENT_PROPERTY_CHANGE: {
-            const auto* property = static_cast<const mpv_event_property*>(event.data);
-            if (property->format == MPV_FORMAT_FLAG) {
-                idle_ = *static_cast<const int*>(property->data) != 0;
-            }
-            break;
-        }
         case MPV_EVENT_END_FILE: {
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-            if (end->reason == MPV_END_FILE_REASON_ERROR && !failureCode_) {
+            if (end->reason == MPV_END_FILE_REASON_ERROR && !failureCode_ && !failed_) {
                 failureCode_ = end->error;
+                // mpv logs why a load failed just after this event, and hands
+                // out log lines only after queued events: give them a moment.
+                QTimer::singleShot(kFailureDetailGraceMs, this, &MpvPlayer::reportFailure);
             }
             break;
         }

@@ -45,13 +45,13 @@ class MpvPlayer : public QObject {
     void failLater(const QString& reason);
     void drainEvents();
     void handleEvent(const mpv_event& event);
+    void reportFailure();
 
     std::unique_ptr<mpv_handle, Terminate> mpv_;
     // Coalesces wakeups: at most one drain is queued on the GUI thread at a time.
     std::atomic<bool> drainQueued_{false};
     bool frameShown_ = false;
     std::optional<int> failureCode_;  // mpv's error code once loading failed
-    bool idle_ = false;               // mpv has nothing loaded (after a failure)
     bool failed_ = false;             // playbackFailed has been emitted
     // The first error mpv logged for this file: the detail behind an error code.
     std::string firstErrorLine_;
