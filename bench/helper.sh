@@ -17,7 +17,6 @@
 # Usage: bench/helper.sh [build-dir]   (default $LUMIVO_BUILD_DIR or build)
 BUILD=$(realpath "${1:-${LUMIVO_BUILD_DIR:-build}}")
 source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
-set -e
 
 HERE=$(cd "$(dirname "$0")" && pwd)
 HELPER=$BUILD/TarvoWallpaperHelper/lumivo-helper
@@ -31,12 +30,12 @@ mkdir -p "$XDG_CONFIG_HOME/Lumivo"
 printf '[General]\nhasShownWelcome=true\n' >"$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf"
 e2e_spawn /usr/bin/python3 "$HERE/../tests/e2e/trayhost.py" serve >/dev/null
 e2e_wait_for 10 gdbus introspect --session --dest org.kde.StatusNotifierWatcher \
-    --object-path /StatusNotifierWatcher >/dev/null
+    --object-path /StatusNotifierWatcher >/dev/null 2>&1
 e2e_spawn "$HELPER" 2>"$LOG"
 PID=$E2E_LAST_PID
-e2e_wait_for 10 grep -q 'Helper started' "$LOG"
+e2e_wait_for 10 grep -q 'Helper started' "$LOG" || { cat "$LOG" >&2; exit 1; }
 
-python3 - "$HELPER" "$LOG" "$RUNS" <<'PY'
+python3 - "$HELPER" "$LOG" "$RUNS" <<'PY' || exit 1
 import os, statistics, subprocess, sys, time
 helper, log, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 line = b"[LumivoHelper] ping\n"
@@ -103,3 +102,4 @@ awk -v mpvlist="$mpv_libs" '
     }
     END { print "idle RSS by origin:"; for (k in rss) printf "    %6.1f MiB  %s\n", rss[k] / 1024, k }
 ' "/proc/$PID/smaps"
+exit 0
