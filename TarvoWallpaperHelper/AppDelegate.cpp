@@ -1,13 +1,12 @@
 #include "AppDelegate.hpp"
 
 #include <algorithm>
-#include <cctype>
-#include <system_error>
 #include <utility>
 
 #include "GuiThread.hpp"
 #include "HelperConstants.hpp"
 #include "HelperError.hpp"
+#include "LocalAssets.hpp"
 
 namespace lumivo {
 
@@ -16,7 +15,6 @@ namespace {
 constexpr const char* logPrefix = "[LumivoHelper] ";
 constexpr const char* welcomeKey = "hasShownWelcome";
 constexpr const char* developmentOrigin = "http://127.0.0.1:4173";
-constexpr std::string_view localAssetPrefixes[] = {"/assets/", "/velmor-assets/"};
 
 std::string describe(const std::exception_ptr& error) {
     try {
@@ -26,18 +24,6 @@ std::string describe(const std::exception_ptr& error) {
     } catch (...) {
         return "Unknown error.";
     }
-}
-
-std::string lowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// True when `path` (already normalised) is `root` itself or lies below it.
-bool isWithin(const std::filesystem::path& path, const std::filesystem::path& root) {
-    auto [rootEnd, pathAt] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
-    return rootEnd == root.end() || (std::next(rootEnd) == root.end() && rootEnd->empty());
 }
 
 Url pageURL(bool development, std::string_view page) {
@@ -364,34 +350,7 @@ void AppDelegate::cachedVideo(const WallpaperRecord& record, Then<std::filesyste
 
 std::optional<std::filesystem::path> AppDelegate::localVideoURL(
     const WallpaperRecord& record) const {
-    const std::string path = record.videoUrl().path();
-    const bool local =
-        std::any_of(std::begin(localAssetPrefixes), std::end(localAssetPrefixes),
-                    [&](std::string_view prefix) { return path.starts_with(prefix); });
-    if (!local) {
-        return std::nullopt;
-    }
-    const std::filesystem::path root = std::filesystem::path(locations.webPublicRoot.path());
-    const std::filesystem::path joined = (root / path.substr(1)).lexically_normal();
-    // The URL comes from a manifest, possibly a remote one: ".." segments must
-    // not lead the player to files outside the checkout. Symbolic links inside
-    // the checkout are the developer's own and are followed.
-    if (!isWithin(joined, root.lexically_normal())) {
-        return std::nullopt;
-    }
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(joined, error);
-    if (error) {
-        resolved = joined;
-    }
-    const std::string extension = resolved.extension().string();
-    if (lowercased(extension) != ".mp4") {
-        return std::nullopt;
-    }
-    if (!fileManager.isReadableFile(resolved)) {
-        return std::nullopt;
-    }
-    return resolved;
+    return LocalAssets(locations.webPublicRoot.path(), fileManager).file(record.videoUrl());
 }
 
 // ---- Alerts, menu, pages, log -------------------------------------------
@@ -414,26 +373,11 @@ void AppDelegate::show(std::exception_ptr error) {
 }
 
 void AppDelegate::updateMenu() {
-    const StatusMenu menu = statusMenu();
+    // Built even without a tray icon, and then dropped.
+    const StatusMenu menu = statusMenu(isDownloading, currentTitle);
     if (statusItem) {
         statusItem->setMenu(menu);
     }
-}
-
-StatusMenu AppDelegate::statusMenu() const {
-    std::string status = isDownloading  ? "Downloading..."
-                         : currentTitle ? "Playing: " + *currentTitle
-                                        : "No Wallpaper Playing";
-    return {
-        MenuEntry{false, std::move(status), '\0', false, MenuAction::none},
-        MenuEntry{true, "", '\0', false, MenuAction::none},
-        MenuEntry{false, "Stop Wallpaper", 's', currentTitle.has_value(),
-                  MenuAction::stopWallpaper},
-        MenuEntry{false, "Open Gallery", 'g', true, MenuAction::openGallery},
-        MenuEntry{false, "Check for Updates", 'u', true, MenuAction::checkForUpdates},
-        MenuEntry{true, "", '\0', false, MenuAction::none},
-        MenuEntry{false, "Quit Helper", 'q', true, MenuAction::quit},
-    };
 }
 
 void AppDelegate::showProgress(int percent) {

@@ -125,7 +125,6 @@ class AppDelegate : public QObject {
     void show(std::exception_ptr error);
     void showWelcomeIfNeeded();
     void updateMenu();
-    StatusMenu statusMenu() const;
     void onMenu(MenuAction action);
     void showProgress(int percent);
     void log(const std::string& message);

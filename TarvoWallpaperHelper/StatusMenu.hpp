@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,11 @@ struct MenuEntry {
 
 // The whole tray menu, top to bottom; rebuilt from scratch on every change.
 using StatusMenu = std::vector<MenuEntry>;
+
+// The tray menu for the helper's state: a disabled status line ("Downloading..."
+// while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
+// Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
+// Updates and Quit Helper, with separators.
+StatusMenu statusMenu(bool isDownloading, const std::optional<std::string>& currentTitle);
 
 }  // namespace lumivo
