@@ -77,7 +77,7 @@ answer_alert() {
 }
 tray() { "$PY" "$HERE/trayhost.py" "$@"; }
 tray_has_item() { [ -n "$(tray items 2>/dev/null)" ]; }
-menu_has() { tray menu | grep -qxF "$1"; }
+menu_has() { tray menu | grep -xF "$1" >/dev/null; } # not -q: no broken pipe
 wait_menu() { e2e_wait_for 10 menu_has "$1"; }
 alive() { kill -0 "$1" 2>/dev/null; }
 exited() { ! alive "$1"; }
