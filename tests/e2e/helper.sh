@@ -90,6 +90,14 @@ verify "--version prints the version without display or bus" version_printed
 
 e2e_start_xvfb 640x360
 
+# ---- no cache directory: the helper does not run -------------------------------
+without_cache() {
+    local out
+    out=$(env XDG_CACHE_HOME= HOME=relative "$HELPER" lumivo://ping 2>&1) && return 1
+    grep -qxF "[LumivoHelper] Cannot start: Wallpaper cache failed: Application Support directory is unavailable." <<<"$out"
+}
+verify "without a cache directory it logs why and exits non-zero" without_cache
+
 # ---- first run: welcome, then the start line; no tray yet --------------------
 e2e_spawn "$HELPER" 2>>"$LOG"
 HELPER_PID=$E2E_LAST_PID
