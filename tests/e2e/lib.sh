@@ -20,6 +20,8 @@
 #     e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
 #     set, for a look at screenshots and logs), however the script ends.
 #
+# Every function here works with or without the caller's `set -e`.
+#
 # Checks: `check NAME CMD...` runs CMD (a command or a shell function) in a
 # subshell with a time limit (E2E_CHECK_TIMEOUT seconds, default 20) and counts
 # it as passed when it exits 0. A failure prints NAME and CMD's output. Checks
@@ -63,6 +65,7 @@ e2e_cleanup() {
     # A subshell can run the traps it inherited when a signal reaches it
     # before bash resets them; only the script itself may clean up.
     [ "$BASHPID" = "$E2E_MAIN_PID" ] || return 0
+    set +e # under a caller's set -e, the first process already gone would end it
     # Newest first, so that clients end before the servers they use.
     local i pid
     for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
@@ -96,7 +99,7 @@ e2e_start_xvfb() {
     local size=${1:-1280x720} fdfile="$E2E_TMP/xvfb.display"
     : >"$fdfile"
     e2e_spawn Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset \
-        3>"$fdfile" 2>"$E2E_TMP/xvfb.err"
+        3>"$fdfile" >/dev/null 2>"$E2E_TMP/xvfb.err"
     local i
     for ((i = 0; i < 100; i++)); do
         if grep -q '^[0-9]' "$fdfile"; then
@@ -124,8 +127,7 @@ check() {
         sleep 0.02
     done
     kill -TERM "$pid" 2>/dev/null
-    wait "$pid"
-    rc=$?
+    wait "$pid" && rc=0 || rc=$?
     if [ "$rc" -eq 0 ]; then
         E2E_PASSED=$((E2E_PASSED + 1))
         echo "ok - $name"
@@ -139,8 +141,10 @@ check() {
 # e2e_finish : prints the tally and exits 1 when any check failed (or none ran).
 e2e_finish() {
     echo "$E2E_PASSED passed, $E2E_FAILED failed"
-    [ "$E2E_FAILED" -eq 0 ] && [ "$E2E_PASSED" -gt 0 ]
-    exit $?
+    if [ "$E2E_FAILED" -eq 0 ] && [ "$E2E_PASSED" -gt 0 ]; then
+        exit 0
+    fi
+    exit 1
 }
 
 # e2e_wait_for SECONDS CMD... : polls CMD every 50 ms until it succeeds.
@@ -182,11 +186,13 @@ e2e_proc_send() {
     echo "$2" >&"${E2E_PROC_FD[$name]}" || return 2
     local answer deadline=$((SECONDS + seconds))
     while :; do
-        answer=$(tail -n +"$((mark + 1))" "$out" | grep -m1 -E '^(ok|error)( |$)')
+        answer=$(tail -n +"$((mark + 1))" "$out" | grep -m1 -E '^(ok|error)( |$)') || true
         if [ -n "$answer" ]; then
             echo "$answer"
-            [[ $answer == ok* ]]
-            return
+            if [[ $answer == ok* ]]; then
+                return 0
+            fi
+            return 1
         fi
         if [ "$SECONDS" -ge "$deadline" ] || ! kill -0 "${E2E_PROC_PID[$name]}" 2>/dev/null; then
             echo "e2e: no answer from $name to '$2'" >&2
@@ -202,7 +208,7 @@ e2e_proc_wait() {
     local out="$E2E_TMP/$1.out" line mark deadline=$((SECONDS + ${3:-10}))
     mark=$(cat "$E2E_TMP/$1.mark")
     while :; do
-        line=$(tail -n +"$((mark + 1))" "$out" | grep -m1 -E "$2")
+        line=$(tail -n +"$((mark + 1))" "$out" | grep -m1 -E "$2") || true
         if [ -n "$line" ]; then
             echo "$line"
             return 0
@@ -225,6 +231,5 @@ e2e_proc_close() {
         fi
         sleep 0.05
     done
-    wait "$pid"
-    E2E_STATUS=$?
+    wait "$pid" && E2E_STATUS=0 || E2E_STATUS=$?
 }

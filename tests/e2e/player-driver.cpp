@@ -2,7 +2,7 @@
 // end-to-end tests and the playback benchmark.
 //
 //   start <path>   -> ok | error <message>
-//   stop           -> ok
+//   stop           -> ok <milliseconds the stop took>
 //   window         -> ok <X11 window id in hex> | ok none
 //   quit (or EOF)  -> ok, then the player stops and the program exits
 //
@@ -49,8 +49,10 @@ class Driver {
                 say("error " + lumivo::localizedDescription(error));
             }
         } else if (line == "stop") {
+            QElapsedTimer took;
+            took.start();
             player_.stop();
-            say("ok");
+            say("ok " + std::to_string(took.nsecsElapsed() / 1e6));
         } else if (line == "window") {
             const auto id = player_.windowId();
             char hex[32] = "none";
