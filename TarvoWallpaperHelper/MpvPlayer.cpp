@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <system_error>
 
 #include "NumericLocale.hpp"
 
@@ -51,6 +52,15 @@ std::string_view trimmed(std::string_view text) {
 }  // namespace
 
 MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) {
+    // mpv reads "-" as standard input and "name://..." as a protocol; an
+    // absolute path is never either.
+    std::error_code error;
+    const std::string path = std::filesystem::absolute(file, error).string();
+    if (error) {
+        failLater(QStringLiteral("the video path cannot be resolved: %1")
+                      .arg(QString::fromStdString(error.message())));
+        return;
+    }
     // QApplication may have reset LC_NUMERIC since main set it; mpv_create
     // fails under any other numeric locale.
     useCNumericLocale();
@@ -76,8 +86,6 @@ MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) {
             }
         },
         this);
-    // An absolute path cannot be mistaken for a protocol such as "ytdl:" or "av://".
-    const std::string path = std::filesystem::absolute(file).string();
     const char* command[] = {"loadfile", path.c_str(), nullptr};
     mpv_command_async(mpv_.get(), 0, command);
 }

@@ -217,6 +217,7 @@ TEST_F(WallpaperPlayerTest, UnplayableFilesLeaveABlackWallpaperAndMpvsReason) {
         {"playlist", write("list.mp4", "#EXTM3U\n" + (kClips / "wide-16x9.mp4").string() + "\n"),
          "format"},
         {"directory", dir_ / "folder", ""},
+        {"empty path", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
