@@ -4,8 +4,8 @@
 # Measures, in one run, the helper's in-process lookup (bench/manifest, Google
 # Benchmark), the same lookup as a process (`lumivo manifest lookup`), and jq
 # doing that lookup on the same file. Prints one line per figure:
-#   manifest_lookup_ms <median> peer=jq <median> ratio=<jq/ours> target=<15 cpu_ms=<median>
-#   manifest_lookup_cli_ms <median> peer=jq <median> ratio=<jq/ours>
+#   manifest_lookup_ms <median> peer=jq <median> ratio=<ours/jq> target=value<15 cpu_ms=<median>
+#   manifest_lookup_cli_ms <median> peer=jq <median> ratio=<ours/jq> target=ratio<1
 # Usage: bench/manifest.sh [build-dir]   (default: build; RUNS=21 repetitions)
 set -euo pipefail
 
@@ -58,6 +58,6 @@ cli_ms=$(process_ms "'$cli' manifest lookup '$manifest' '$id'")
 jq_ms=$(process_ms "jq -c --arg id '$id' '.[] | select(.id == \$id)' '$manifest'")
 
 awk -v ours="$inproc" -v cpu="$inproc_cpu" -v cli="$cli_ms" -v peer="$jq_ms" 'BEGIN {
-  printf "manifest_lookup_ms %.2f peer=jq %.2f ratio=%.1f target=<15 cpu_ms=%.2f\n", ours, peer, peer / ours, cpu
-  printf "manifest_lookup_cli_ms %.2f peer=jq %.2f ratio=%.1f\n", cli, peer, peer / cli
+  printf "manifest_lookup_ms %.2f peer=jq %.2f ratio=%.3f target=value<15 cpu_ms=%.2f\n", ours, peer, ours / peer, cpu
+  printf "manifest_lookup_cli_ms %.2f peer=jq %.2f ratio=%.3f target=ratio<1\n", cli, peer, cli / peer
 }'
