@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "MpvLibrary.hpp"
 #include "NumericLocale.hpp"
 
 namespace lumivo {
@@ -51,7 +52,15 @@ std::string_view trimmed(std::string_view text) {
 
 }  // namespace
 
-MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) {
+void MpvPlayer::Terminate::operator()(mpv_handle* handle) const {
+    MpvLibrary::instance().mpv_terminate_destroy(handle);
+}
+
+MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) : api_(MpvLibrary::instance()) {
+    if (!api_.error().empty()) {
+        failLater(QString::fromStdString(api_.error()));
+        return;
+    }
     // mpv reads "-" as standard input and "name://..." as a protocol; an
     // absolute path is never either.
     std::error_code error;
@@ -64,20 +73,21 @@ MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) {
     // QApplication may have reset LC_NUMERIC since main set it; mpv_create
     // fails under any other numeric locale.
     useCNumericLocale();
-    mpv_.reset(mpv_create());
+    mpv_.reset(api_.mpv_create());
     if (!mpv_) {
         failLater(QStringLiteral("mpv could not be created"));
         return;
     }
     configure(window);
-    if (const int rc = mpv_initialize(mpv_.get()); rc < 0) {
-        failLater(QStringLiteral("mpv could not be initialised: %1").arg(mpv_error_string(rc)));
+    if (const int rc = api_.mpv_initialize(mpv_.get()); rc < 0) {
+        failLater(
+            QStringLiteral("mpv could not be initialised: %1").arg(api_.mpv_error_string(rc)));
         return;
     }
-    mpv_request_log_messages(mpv_.get(), "error");
+    api_.mpv_request_log_messages(mpv_.get(), "error");
     // Runs on mpv's threads: it only queues a drain on the GUI thread. The
     // destructor unregisters it before this object goes away.
-    mpv_set_wakeup_callback(
+    api_.mpv_set_wakeup_callback(
         mpv_.get(),
         [](void* context) {
             auto* self = static_cast<MpvPlayer*>(context);
@@ -87,28 +97,28 @@ MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) {
         },
         this);
     const char* command[] = {"loadfile", path.c_str(), nullptr};
-    mpv_command_async(mpv_.get(), 0, command);
+    api_.mpv_command_async(mpv_.get(), 0, command);
 }
 
 MpvPlayer::~MpvPlayer() {
     if (mpv_) {
         // mpv holds its wakeup lock while it calls back, so once this returns no
         // callback runs or will run; ~QObject then drops any queued drain.
-        mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
+        api_.mpv_set_wakeup_callback(mpv_.get(), nullptr, nullptr);
     }
 }
 
 void MpvPlayer::configure(WId window) {
     mpv_handle* handle = mpv_.get();
     auto wid = static_cast<int64_t>(window);
-    mpv_set_option(handle, "wid", MPV_FORMAT_INT64, &wid);
+    api_.mpv_set_option(handle, "wid", MPV_FORMAT_INT64, &wid);
     for (const auto& [name, value] : kOptions) {
-        mpv_set_option_string(handle, name, value);
+        api_.mpv_set_option_string(handle, name, value);
     }
     // Without an override mpv picks its own output (normally gpu). Under Xvfb,
     // which has no GPU, tests set x11.
     if (const char* vo = std::getenv("LUMIVO_MPV_VO"); vo != nullptr && *vo != '\0') {
-        mpv_set_option_string(handle, "vo", vo);
+        api_.mpv_set_option_string(handle, "vo", vo);
     }
 }
 
@@ -123,7 +133,7 @@ void MpvPlayer::drainEvents() {
     // A slot connected to one of our signals may destroy this player.
     const QPointer<MpvPlayer> alive(this);
     while (alive && mpv_) {
-        const mpv_event* event = mpv_wait_event(mpv_.get(), 0);
+        const mpv_event* event = api_.mpv_wait_event(mpv_.get(), 0);
         if (event->event_id == MPV_EVENT_NONE) {
             return;
         }
@@ -137,7 +147,7 @@ void MpvPlayer::reportFailure() {
         return;
     }
     failed_ = true;
-    QString reason = QString::fromUtf8(mpv_error_string(*failureCode_));
+    QString reason = QString::fromUtf8(api_.mpv_error_string(*failureCode_));
     if (!firstErrorLine_.empty()) {
         reason += QStringLiteral(": ") + QString::fromStdString(firstErrorLine_);
     }

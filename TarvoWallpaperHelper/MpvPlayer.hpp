@@ -13,6 +13,8 @@
 
 namespace lumivo {
 
+class MpvLibrary;
+
 // One libmpv instance playing one local file muted and looping forever, drawn
 // inside an existing X11 window and cropped to fill it. Lives on the GUI thread
 // and never waits for mpv there, except in the destructor, which shuts mpv down
@@ -20,8 +22,9 @@ namespace lumivo {
 class MpvPlayer : public QObject {
     Q_OBJECT
   public:
-    // Starts loading `file` into `window`. Failures are reported through
-    // playbackFailed after the constructor has returned, never thrown.
+    // Starts loading `file` into `window`; the first player loads libmpv.
+    // Failures are reported through playbackFailed after the constructor has
+    // returned, never thrown.
     // LUMIVO_MPV_VO, when set, picks mpv's video output (e.g. "x11" under Xvfb).
     MpvPlayer(WId window, const std::filesystem::path& file);
     ~MpvPlayer() override;
@@ -32,13 +35,14 @@ class MpvPlayer : public QObject {
   signals:
     // The first frame of the file is on screen (once per player).
     void firstFrameShown();
-    // mpv could not be set up, or could not open or decode the file; the window
-    // stays black. `reason` is mpv's own description.
+    // libmpv could not be loaded, mpv could not be set up, or it could not open
+    // or decode the file; the window stays black. `reason` is mpv's own
+    // description, or the loader's.
     void playbackFailed(const QString& reason);
 
   private:
     struct Terminate {
-        void operator()(mpv_handle* handle) const { mpv_terminate_destroy(handle); }
+        void operator()(mpv_handle* handle) const;
     };
 
     void configure(WId window);
@@ -47,6 +51,7 @@ class MpvPlayer : public QObject {
     void handleEvent(const mpv_event& event);
     void reportFailure();
 
+    const MpvLibrary& api_;
     std::unique_ptr<mpv_handle, Terminate> mpv_;
     // Coalesces wakeups: at most one drain is queued on the GUI thread at a time.
     std::atomic<bool> drainQueued_{false};

@@ -1,8 +1,9 @@
 # The Debian package: `cpack -G DEB` (or plain `cpack`) in the build directory
 # writes lumivo-helper_<version>_<arch>.deb holding whatever `cmake --install`
 # installs (lumivo-helper, lumivo, the desktop entry, the D-Bus service, the
-# icon) under /usr. Library dependencies come from dpkg-shlibdeps; the Qt
-# plugin the helper loads at run time for its SVG icon is named here.
+# icon) under /usr. Library dependencies come from dpkg-shlibdeps; what the
+# helper loads at run time is named here: the Qt plugin for its SVG icon, and
+# libmpv, loaded when the first wallpaper plays.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumivo-helper)
 set(CPACK_PACKAGE_VENDOR Lumivo)
@@ -23,7 +24,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${LUMIVO_WEB_ORIGIN}/mac-helper/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libmpv2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${CMAKE_CURRENT_LIST_DIR}/deb/postinst;${CMAKE_CURRENT_LIST_DIR}/deb/postrm")

@@ -283,4 +283,24 @@ exited_with() {
 }
 check "the driver exits cleanly at the end of its input" exited_with 0
 
+# 7. libmpv is loaded by the first start, and may be missing or not libmpv at
+# all: a black wallpaper and the loader's reason, never a crash.
+for library in libmpv-missing.so.2 libc.so.6; do
+    name=without-${library%%.*}
+    e2e_proc_start "$name" env LUMIVO_MPV_LIBRARY="$library" "$driver"
+    check "$library: start answers ok" e2e_proc_send "$name" "start $clips/wide-16x9.mp4"
+    check "$library: the failure names the library" \
+        e2e_proc_wait "$name" "^event failed $library could not be loaded: .*$library" 10
+    check "$library: the failed wallpaper is one black desktop window" only_desktop_window
+    check "$library: the screen turns black" screen_turns_black "$name"
+    check "$library: a second start answers ok" \
+        e2e_proc_send "$name" "start $clips/classic-4x3.mp4"
+    check "$library: the second start fails the same way" \
+        e2e_proc_wait "$name" "^event failed $library could not be loaded" 10
+    check "$library: stop removes the window" e2e_proc_send "$name" stop
+    check "$library: no window is left" no_desktop_window
+    e2e_proc_close "$name" 10
+    check "$library: the driver exits cleanly" exited_with 0
+done
+
 e2e_finish
