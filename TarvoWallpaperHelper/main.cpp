@@ -1,6 +1,8 @@
 // lumivo-helper-app: the tray helper, started by the lumivo-helper launcher
 // when no helper runs on this session. Should another helper win the race for
 // the bus name meanwhile, it hands its URL over to that one and exits.
+#include <malloc.h>
+
 #include <QApplication>
 #include <chrono>
 #include <cstdlib>
@@ -44,6 +46,9 @@ std::optional<int> handOver(const CommandLine& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Buffers of 256 KiB and up (decoded frames) are unmapped when freed; glibc's
+    // adaptive threshold would keep ~50 MiB of them in arenas after a wallpaper stops.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     const auto command = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     switch (command.mode) {
         case CommandLine::Mode::help:
