@@ -7,7 +7,7 @@ namespace lumivo {
 // What the application needs of a wallpaper player; the seam that lets the
 // workflow be tested without a display. Both calls run on the GUI thread.
 class WallpaperPlaying {
-public:
+  public:
     virtual ~WallpaperPlaying() = default;
     // Replaces whatever plays with `videoPath`, muted and looping. Throws
     // HelperError::noMainScreen() before changing anything when there is no screen.

@@ -20,7 +20,9 @@ void ensureGlobalInit() {
 
 }  // namespace
 
-void CurlEasy::Deleter::operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+void CurlEasy::Deleter::operator()(CURL* handle) const {
+    curl_easy_cleanup(handle);
+}
 
 CurlEasy::CurlEasy(const std::string& url, std::chrono::seconds idleTimeout)
     : errorBuffer_(new char[CURL_ERROR_SIZE]()) {

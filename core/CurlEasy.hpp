@@ -15,7 +15,7 @@ namespace lumivo {
 // an abort when no byte arrives for `idleTimeout`. Not thread-safe: one
 // transfer at a time per handle.
 class CurlEasy {
-public:
+  public:
     static constexpr std::chrono::seconds defaultIdleTimeout{60};
     static constexpr std::chrono::seconds connectTimeout{30};
     static constexpr long maxRedirects = 5;
@@ -33,7 +33,7 @@ public:
     // The HTTP status of the last response, 0 when none was received.
     long responseCode() const;
 
-private:
+  private:
     struct Deleter {
         void operator()(CURL* handle) const;
     };

@@ -5,9 +5,13 @@
 
 namespace lumivo::HelperConstants {
 
-std::string_view version() { return LUMIVO_VERSION; }
+std::string_view version() {
+    return LUMIVO_VERSION;
+}
 
-std::string_view webOrigin() { return LUMIVO_WEB_ORIGIN; }
+std::string_view webOrigin() {
+    return LUMIVO_WEB_ORIGIN;
+}
 
 const Url& manifestEndpoint() {
     static const Url endpoint = [] {

@@ -10,26 +10,46 @@ std::string compose(HelperError::Case kind, const std::optional<std::string>& pa
     using C = HelperError::Case;
     const std::string& text = payload ? *payload : std::string();
     switch (kind) {
-        case C::unknownAction: return "Unknown action: " + text + ".";
-        case C::manifestLoadFailed: return "Could not read wallpaper manifest: " + text;
-        case C::duplicateManifestID: return "Wallpaper manifest has a duplicate id: " + text + ".";
-        case C::missingRecord: return "No wallpaper in manifest for id " + text + ".";
-        case C::disallowedDownloadHost: return "This wallpaper source is not allowed.";
-        case C::cacheFailed: return "Wallpaper cache failed: " + text;
-        case C::downloadFailed: return "Wallpaper download failed: " + text;
-        case C::badURL: return "Invalid lumivo URL.";
-        case C::emptyManifest: return "Wallpaper manifest is empty.";
-        case C::badID: return "Invalid wallpaper id.";
-        case C::unsupportedDownloadScheme: return "Wallpaper download must use HTTPS.";
-        case C::badDownloadFormat: return "Only MP4 wallpapers are allowed.";
-        case C::badDownloadSize: return "Wallpaper file size is not allowed.";
-        case C::badChecksum: return "Wallpaper checksum is invalid.";
-        case C::checksumMismatch: return "The downloaded wallpaper could not be verified.";
-        case C::missingPath: return "Wallpaper record has no local MP4 path.";
-        case C::badExtension: return "Only .mp4 files are allowed.";
-        case C::outsideAssetRoot: return "Resolved file is outside the allowed asset directory.";
-        case C::unreadableFile: return "Wallpaper file does not exist or is not readable.";
-        case C::noMainScreen: return "No main screen is available.";
+        case C::unknownAction:
+            return "Unknown action: " + text + ".";
+        case C::manifestLoadFailed:
+            return "Could not read wallpaper manifest: " + text;
+        case C::duplicateManifestID:
+            return "Wallpaper manifest has a duplicate id: " + text + ".";
+        case C::missingRecord:
+            return "No wallpaper in manifest for id " + text + ".";
+        case C::disallowedDownloadHost:
+            return "This wallpaper source is not allowed.";
+        case C::cacheFailed:
+            return "Wallpaper cache failed: " + text;
+        case C::downloadFailed:
+            return "Wallpaper download failed: " + text;
+        case C::badURL:
+            return "Invalid lumivo URL.";
+        case C::emptyManifest:
+            return "Wallpaper manifest is empty.";
+        case C::badID:
+            return "Invalid wallpaper id.";
+        case C::unsupportedDownloadScheme:
+            return "Wallpaper download must use HTTPS.";
+        case C::badDownloadFormat:
+            return "Only MP4 wallpapers are allowed.";
+        case C::badDownloadSize:
+            return "Wallpaper file size is not allowed.";
+        case C::badChecksum:
+            return "Wallpaper checksum is invalid.";
+        case C::checksumMismatch:
+            return "The downloaded wallpaper could not be verified.";
+        case C::missingPath:
+            return "Wallpaper record has no local MP4 path.";
+        case C::badExtension:
+            return "Only .mp4 files are allowed.";
+        case C::outsideAssetRoot:
+            return "Resolved file is outside the allowed asset directory.";
+        case C::unreadableFile:
+            return "Wallpaper file does not exist or is not readable.";
+        case C::noMainScreen:
+            return "No main screen is available.";
     }
     return {};
 }
@@ -61,7 +81,9 @@ HelperError HelperError::downloadFailed(std::string reason) {
     return HelperError(Case::downloadFailed, std::move(reason));
 }
 
-std::string HelperError::errorDescription() const { return message_; }
+std::string HelperError::errorDescription() const {
+    return message_;
+}
 
 std::string localizedDescription(const std::exception& error) {
     if (const auto* helperError = dynamic_cast<const HelperError*>(&error)) {

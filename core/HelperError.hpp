@@ -10,7 +10,7 @@ namespace lumivo {
 // Thrown by value; what() and errorDescription() give the user-facing message.
 // Equality compares the case and the payload only.
 class HelperError : public std::exception {
-public:
+  public:
     enum class Case {
         unknownAction,
         manifestLoadFailed,
@@ -73,7 +73,7 @@ public:
         return a.kind_ == b.kind_ && a.payload_ == b.payload_;
     }
 
-private:
+  private:
     explicit HelperError(Case kind, std::optional<std::string> payload = std::nullopt);
 
     Case kind_;

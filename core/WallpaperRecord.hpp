@@ -9,7 +9,7 @@ namespace lumivo {
 
 // One manifest entry: an immutable value of 13 fields, stored exactly as given.
 class WallpaperRecord {
-public:
+  public:
     WallpaperRecord(std::string id, std::string slug, std::string title, std::string category,
                     Url thumbnailUrl, Url videoUrl, std::string sha256, std::int64_t bytes,
                     double duration, std::int64_t width, std::int64_t height, std::string format,
@@ -42,7 +42,7 @@ public:
     const std::string& format() const { return format_; }
     const std::string& updatedAt() const { return updatedAt_; }
 
-private:
+  private:
     std::string id_;
     std::string slug_;
     std::string title_;
