@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <QCoreApplication>
+#include <QTest>
 #include <QTimer>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <thread>
 
 #include "AppDelegate.hpp"
 #include "AppFakes.hpp"
@@ -17,632 +13,353 @@ namespace lumivo::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
 
-const std::string videoBytes = "video bytes";
-const std::string videoSha = "96b050b919f3fca2fc8b6923537136a197ad13c583beb1438d1a12ccbc999c42";
+const std::string site = "https://" + std::string(HelperConstants::webOrigin());
+const std::string devGallery = "http://127.0.0.1:4173/live-wallpapers/";
 
-std::string origin() {
-    return "https://" + std::string(HelperConstants::webOrigin());
-}
-
-std::string recordJson(const std::string& id, const std::string& title, const std::string& video,
-                       const std::string& sha = videoSha) {
-    return R"({"id":")" + id + R"(","slug":")" + id + R"(","title":")" + title +
-           R"(","category":"Test","thumbnailUrl":"/assets/thumbnails/)" + id +
-           R"(.png","videoUrl":")" + video + R"(","sha256":")" + sha +
-           R"(","bytes":11,"duration":8.0,"width":1280,"height":720,"format":"mp4",)" +
-           R"("updatedAt":"2026-01-01T00:00:00Z"})";
-}
-
-std::string manifestJson(const std::vector<std::string>& records) {
-    std::string json = "[";
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        json += (i ? "," : "") + records[i];
+// A manifest whose records are titled by their ids and share one video.
+std::string manifest(const std::string& video, const Lines& ids) {
+    const std::string sha = "96b050b919f3fca2fc8b6923537136a197ad13c583beb1438d1a12ccbc999c42";
+    std::string json;
+    for (const auto& id : ids) {
+        json += std::string(json.empty() ? "" : ",") + R"({"id":")" + id + R"(","slug":")" + id +
+                R"(","title":")" + id + R"(","category":"T","thumbnailUrl":"/t.png","videoUrl":")" +
+                video + R"(","sha256":")" + sha + R"(","bytes":11,"duration":8.0,"width":1280,)" +
+                R"("height":720,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"})";
     }
-    return json + "]";
+    return "[" + json + "]";
 }
 
-void writeFile(const fs::path& path, const std::string& content) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-// Spins the event loop until `done` holds; false after `limit`.
-template <typename Predicate>
-bool spinUntil(Predicate done, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(1ms);
+// One helper over a fresh checkout (root/web/public) and cache (root/cache).
+struct Rig {
+    Rig() {
+        root = fs::canonical(fs::temp_directory_path()) /
+               ("lumivo-app-test-" + std::to_string(::getpid()));
+        fs::remove_all(root);
+        fs::create_directories(root / "web/public");
+        ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+        w.settings["hasShownWelcome"] = true;
     }
-    return true;
-}
-
-void spinFor(std::chrono::milliseconds span) {
-    const auto deadline = std::chrono::steady_clock::now() + span;
-    spinUntil([&] { return std::chrono::steady_clock::now() > deadline; }, span + 1s);
-}
-
-class AppDelegateTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("lumivo-app-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(dir);
-        projectRoot = dir / "gallery";
-        publicRoot = projectRoot / "web" / "public";
-        fs::create_directories(publicRoot);
-        ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
-        r.settings["hasShownWelcome"] = true;
-    }
-
-    void TearDown() override {
+    ~Rig() {
         delegate.reset();
-        fs::remove_all(dir);
+        fs::remove_all(root);
     }
 
     void launch() {
-        AppDelegate::Sources sources;
-        sources.remoteLoader = std::make_unique<FakeManifestLoader>(remote);
-        // The local manifest is a real file read by the real loader.
-        sources.localLoader = std::make_unique<URLManifestDataLoader>();
-        sources.downloader = std::make_unique<FakeDownloader>(downloads);
-        sources.fileManager = &FileManager::standard();
-        sources.cancelDownload = [this] { downloads.cancel(); };
-        sources.setProgressHandler = [this](AppDelegate::ProgressHandler handler) {
-            downloads.progress = std::move(handler);
+        auto fake = [this] { return std::make_unique<Fake>(w); };
+        // The local manifest is a real file, read by the real loader.
+        AppDelegate::Sources sources{fake(),  std::make_unique<URLManifestDataLoader>(),
+                                     fake(),  &FileManager::standard(),
+                                     nullptr, nullptr};
+        sources.cancelDownload = [this] { ++w.cancels; };
+        sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
+        AppDelegate::Platform platform{fake(), fake(), fake(), fake(), fake(), nullptr, nullptr};
+        platform.makeStatusItem = [this, fake](auto handler, Logging&) {
+            w.menuHandler = std::move(handler);
+            return fake();
         };
-        AppDelegate::Platform platform;
-        platform.player = std::make_unique<FakePlayer>(r);
-        platform.alerts = std::make_unique<FakeAlerts>(r);
-        platform.browser = std::make_unique<FakeBrowser>(r);
-        platform.settings = std::make_unique<FakeSettings>(r);
-        platform.log = std::make_unique<FakeLog>(r);
-        platform.makeStatusItem = [this](AppDelegate::MenuHandler handler, Logging&) {
-            r.menuHandler = std::move(handler);
-            return std::make_unique<FakeStatusItem>(r);
-        };
-        platform.terminate = [this] { ++r.terminations; };
-        delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(projectRoot),
+        platform.terminate = [this] { ++w.terminations; };
+        delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(root),
                                                  std::move(sources), std::move(platform));
         delegate->applicationDidFinishLaunching();
         settle();
-        launchLines = r.log.size();
+        launchLines = w.log.size();
     }
 
     void settle() {
-        ASSERT_TRUE(spinUntil([&] { return delegate->isIdle(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->isIdle(); }, 10000));
     }
 
-    void send(const std::string& url) {
+    void send(const std::optional<std::string>& url) {
         delegate->handleURLEvent(url);
         settle();
+        EXPECT_NE(status(), "Downloading...");
     }
 
-    // Log lines written after launch, without the "[LumivoHelper] " prefix.
-    std::vector<std::string> lines() const {
-        std::vector<std::string> result;
-        for (std::size_t i = launchLines; i < r.log.size(); ++i) {
-            EXPECT_EQ(r.log[i].rfind("[LumivoHelper] ", 0), 0u) << r.log[i];
-            result.push_back(r.log[i].substr(15));
+    void write(const std::string& path, const std::string& content = videoBytes) {
+        const fs::path file = (root / "web/public" / path).lexically_normal();
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << content;
+    }
+
+    // Log lines since launch, without the "[LumivoHelper] " prefix and with
+    // the root's path written "{root}".
+    Lines lines() const {
+        Lines result(w.log.begin() + launchLines, w.log.end());
+        for (auto& line : result) {
+            line.erase(0, 15);
+            if (const auto at = line.find(root.string()); at != std::string::npos) {
+                line.replace(at, root.string().size(), "{root}");
+            }
         }
         return result;
     }
+    std::string status() const { return w.menus.back().at(0).title; }
 
-    std::string status() const { return r.menus.back().at(0).title; }
-    bool stopEnabled() const { return r.menus.back().at(2).enabled; }
-
-    void setRemote(const std::vector<std::string>& records) {
-        std::lock_guard lock(remote.mutex);
-        remote.body = manifestJson(records);
-    }
-    fs::path localManifest() const { return publicRoot / "api" / "wallpapers.json"; }
-    fs::path cacheFile(const std::string& id) const {
-        return dir / "cache" / "Lumivo" / "wallpapers" /
-               (id + "-" + videoSha.substr(0, 12) + ".mp4");
-    }
-
-    static inline int counter = 0;
-    fs::path dir, projectRoot, publicRoot;
-    Recorder r;
-    RemoteManifest remote;
-    Downloads downloads;
+    fs::path root;
+    World w;
     std::size_t launchLines = 0;
     std::unique_ptr<AppDelegate> delegate;
 };
 
-// ---- Which manifest answers ----------------------------------------------
+const std::string localLine = "Using local manifest: {root}/web/public/api/wallpapers.json";
+const std::string assetLine = "Using local asset fallback: {root}/web/public/assets/a.mp4";
 
-struct ManifestCase {
-    const char* name;
-    friend void PrintTo(const ManifestCase& c, std::ostream* os) { *os << c.name; }
-    std::optional<std::string> local;  // local manifest file content, if any
-    std::optional<std::string> remote;
-    std::optional<std::string> remoteFailure;
-    int remoteCalls;
-    // Expected lines after launch; "{local}" stands for the local manifest path,
-    // a trailing "*" matches any rest of the line.
-    std::vector<std::string> lines;
-};
+// ---- Which manifest answers, and where the video comes from ---------------
 
-class ManifestChoiceTest : public AppDelegateTest,
-                           public testing::WithParamInterface<ManifestCase> {};
-
-TEST_P(ManifestChoiceTest, LooksUpTheRightManifestAndLogsIt) {
-    const auto& c = GetParam();
-    writeFile(publicRoot / "assets/wallpapers/a.mp4", videoBytes);
-    if (c.local) {
-        writeFile(localManifest(), *c.local);
-    }
-    if (c.remote) {
-        std::lock_guard lock(remote.mutex);
-        remote.body = *c.remote;
-    }
-    remote.failure = c.remoteFailure;
-    launch();
-    send("lumivo://apply/a");
-
-    const auto actual = lines();
-    ASSERT_EQ(actual.size(), c.lines.size()) << testing::PrintToString(actual);
-    for (std::size_t i = 0; i < c.lines.size(); ++i) {
-        std::string expected = c.lines[i];
-        if (const auto at = expected.find("{local}"); at != std::string::npos) {
-            expected.replace(at, 7, localManifest().string());
+TEST(AppDelegateTest, LooksUpTheRightManifestAndLogsIt) {
+    const std::string missing = "ERROR: No wallpaper in manifest for id alpha.";
+    const std::string remoteFailed =
+        "Remote manifest failed, trying local manifest: Could not read wallpaper manifest: "
+        "connection refused";
+    const std::string localFailed =
+        "ERROR: Could not read wallpaper manifest: {root}/web/public/api/wallpapers.json: No "
+        "such file or directory";
+    const struct {
+        const char* name;
+        const char* local;   // the id in the local manifest file; none: no file
+        const char* remote;  // the id in the remote manifest; none: it fails
+        int remoteLoads;
+        Lines lines;
+    } cases[] = {
+        {"local readable", "alpha", "beta", 0, {localLine, assetLine, "Applied alpha"}},
+        {"local without the id never asks remote", "beta", "alpha", 0, {localLine, missing}},
+        {"remote without a local file", nullptr, "alpha", 1, {assetLine, "Applied alpha"}},
+        {"remote without the id is not retried locally", nullptr, "beta", 1, {missing}},
+        {"remote failing, then local", nullptr, nullptr, 1, {remoteFailed, localFailed}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig h;
+        h.write("assets/a.mp4");
+        if (c.local) {
+            h.write("api/wallpapers.json", manifest(site + "/assets/a.mp4", {c.local}));
         }
-        if (expected.ends_with("*")) {
-            EXPECT_EQ(actual[i].rfind(expected.substr(0, expected.size() - 1), 0), 0u) << actual[i];
-        } else {
-            EXPECT_EQ(actual[i], expected);
+        if (c.remote) {
+            h.w.manifest = manifest(site + "/assets/a.mp4", {c.remote});
         }
-    }
-    EXPECT_EQ(remote.calls, c.remoteCalls);
-}
-
-const std::string recordA = recordJson("a", "Alpha", "https://x.example/assets/wallpapers/a.mp4");
-const std::string recordB = recordJson("b", "Beta", "https://x.example/assets/wallpapers/a.mp4");
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ManifestChoiceTest,
-    testing::Values(
-        ManifestCase{
-            "LocalReadable",
-            manifestJson({recordA}),
-            manifestJson({recordB}),
-            std::nullopt,
-            0,
-            {"Using local manifest: {local}", "Using local asset fallback: *", "Applied Alpha"}},
-        ManifestCase{
-            "LocalReadableWithoutTheIdNeverAsksRemote",
-            manifestJson({recordB}),
-            manifestJson({recordA}),
-            std::nullopt,
-            0,
-            {"Using local manifest: {local}", "ERROR: No wallpaper in manifest for id a."}},
-        ManifestCase{"LocalReadableButEmptyIsShown",
-                     "[]",
-                     manifestJson({recordA}),
-                     std::nullopt,
-                     0,
-                     {"Using local manifest: {local}", "ERROR: Wallpaper manifest is empty."}},
-        ManifestCase{"RemoteWhenNoLocalFile",
-                     std::nullopt,
-                     manifestJson({recordA}),
-                     std::nullopt,
-                     1,
-                     {"Using local asset fallback: *", "Applied Alpha"}},
-        ManifestCase{"RemoteWithoutTheIdIsNotRetriedLocally",
-                     std::nullopt,
-                     manifestJson({recordB}),
-                     std::nullopt,
-                     1,
-                     {"ERROR: No wallpaper in manifest for id a."}},
-        ManifestCase{"RemoteFailingFallsBackToLocalAndShowsItsError",
-                     std::nullopt,
-                     std::nullopt,
-                     "connection refused",
-                     1,
-                     {"Remote manifest failed, trying local manifest: Could not read wallpaper "
-                      "manifest: connection refused",
-                      "ERROR: Could not read wallpaper manifest: *"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// ---- Where the video comes from ------------------------------------------
-
-struct AssetCase {
-    const char* name;
-    friend void PrintTo(const AssetCase& c, std::ostream* os) { *os << c.name; }
-    std::string videoUrl;
-    std::string fileCreated;  // relative to the project root's web/public
-    bool playsLocalFile;
-    int downloads = 1;  // otherwise the cache is asked
-};
-
-class LocalAssetTest : public AppDelegateTest, public testing::WithParamInterface<AssetCase> {};
-
-TEST_P(LocalAssetTest, PlaysACheckoutFileOnlyUnderTheAssetPrefixes) {
-    const auto& c = GetParam();
-    const fs::path file = (publicRoot / c.fileCreated).lexically_normal();
-    writeFile(file, videoBytes);
-    setRemote({recordJson("a", "Alpha", c.videoUrl)});
-    downloads.content = videoBytes;
-    launch();
-    send("lumivo://apply/a");
-
-    const bool playedLocal = !r.started.empty() && r.started.back() == fs::canonical(file);
-    EXPECT_EQ(playedLocal, c.playsLocalFile);
-    EXPECT_EQ(downloads.calls, c.playsLocalFile ? 0 : c.downloads);
-    if (c.playsLocalFile) {
-        EXPECT_EQ(lines().front(), "Using local asset fallback: " + fs::canonical(file).string());
+        h.launch();
+        h.send("lumivo://apply/alpha");
+        EXPECT_EQ(h.lines(), c.lines);
+        EXPECT_EQ(h.w.manifestLoads, c.remoteLoads);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LocalAssetTest,
-    testing::Values(
-        AssetCase{"AssetsPrefix", origin() + "/assets/wallpapers/a.mp4", "assets/wallpapers/a.mp4",
-                  true},
-        AssetCase{"VelmorAssetsPrefix", origin() + "/velmor-assets/a.mp4", "velmor-assets/a.mp4",
-                  true},
-        // The policy would refuse this host and digest; a checkout file needs no policy.
-        AssetCase{"IgnoresThePolicy", "http://elsewhere.example/assets/a.mp4?x=1", "assets/a.mp4",
-                  true},
-        AssetCase{"UpperCaseExtension", origin() + "/assets/A.MP4", "assets/A.MP4", true},
-        AssetCase{"PercentEncodedName", origin() + "/assets/my%20clip.mp4", "assets/my clip.mp4",
-                  true},
-        AssetCase{"PrefixIsCaseSensitive", origin() + "/Assets/a.mp4", "Assets/a.mp4", false},
-        AssetCase{"OtherFirstSegment", origin() + "/media/a.mp4", "media/a.mp4", false},
-        // Not local, and the policy refuses to download it.
-        AssetCase{"NotAnMp4", origin() + "/assets/b.mov", "assets/b.mov", false, 0},
-        AssetCase{"DotDotCannotLeaveTheCheckout", origin() + "/assets/../../../secret.mp4",
-                  "assets/../../../secret.mp4", false},
-        AssetCase{"EncodedDotDotCannotLeaveTheCheckout",
-                  origin() + "/assets/%2e%2e/%2e%2e/%2e%2e/secret.mp4",
-                  "assets/../../../secret.mp4", false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(AppDelegateTest, FollowsASymbolicLinkInTheCheckoutToItsTarget) {
-    writeFile(dir / "elsewhere" / "real.mp4", videoBytes);
-    fs::create_directories(publicRoot / "assets");
-    fs::create_symlink(dir / "elsewhere" / "real.mp4", publicRoot / "assets" / "link.mp4");
-    setRemote({recordJson("a", "Alpha", origin() + "/assets/link.mp4")});
-    launch();
-    send("lumivo://apply/a");
-    ASSERT_EQ(r.started.size(), 1u);
-    EXPECT_EQ(r.started[0], fs::canonical(dir / "elsewhere" / "real.mp4"));
+TEST(AppDelegateTest, PlaysACheckoutFileOnlyUnderTheAssetPrefixesInsideWebPublic) {
+    const struct {
+        const char* name;
+        std::string videoUrl;
+        std::string file;  // written under web/public
+        bool local;
+        int downloads;
+        const char* link = nullptr;  // a symbolic link to `file` under web/public
+    } cases[] = {
+        {"assets", site + "/assets/w/a.mp4", "assets/w/a.mp4", true, 0},
+        {"velmor-assets", site + "/velmor-assets/a.mp4", "velmor-assets/a.mp4", true, 0},
+        // The download policy would refuse this host; a checkout file needs no policy.
+        {"other host", "http://elsewhere.example/assets/a.mp4?x=1", "assets/a.mp4", true, 0},
+        {"upper-case extension", site + "/assets/A.MP4", "assets/A.MP4", true, 0},
+        {"percent-encoded name", site + "/assets/my%20clip.mp4", "assets/my clip.mp4", true, 0},
+        {"link out of the checkout", site + "/assets/ln.mp4", "../../x/real.mp4", true, 0,
+         "assets/ln.mp4"},
+        {"prefix is case-sensitive", site + "/Assets/a.mp4", "Assets/a.mp4", false, 1},
+        {"not an mp4 (nor downloadable)", site + "/assets/b.mov", "assets/b.mov", false, 0},
+        {"dot-dot", site + "/assets/../../../secret.mp4", "../../secret.mp4", false, 1},
+        {"encoded dot-dot", site + "/assets/%2e%2e/%2e%2e/%2e%2e/secret.mp4", "../../secret.mp4",
+         false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig h;
+        h.write(c.file);
+        const fs::path file = (h.root / "web/public" / c.file).lexically_normal();
+        if (c.link) {
+            fs::create_directories((h.root / "web/public" / c.link).parent_path());
+            fs::create_symlink(file, h.root / "web/public" / c.link);
+        }
+        h.w.manifest = manifest(c.videoUrl, {"alpha"});
+        h.launch();
+        h.send("lumivo://apply/alpha");
+        EXPECT_EQ(h.w.started == std::vector{file}, c.local);
+        EXPECT_EQ(h.w.downloads, c.downloads);
+    }
 }
 
-TEST_F(AppDelegateTest, DownloadsOnceShowsProgressAndThenReusesTheCache) {
-    setRemote({recordJson("b", "Beta", origin() + "/videos/b.mp4")});
-    downloads.content = videoBytes;
-    launch();
-    send("lumivo://apply/b");
-    send("lumivo://apply/b");
-
-    EXPECT_EQ(downloads.calls, 1);
-    EXPECT_EQ(r.started, (std::vector<fs::path>{cacheFile("b"), cacheFile("b")}));
-    EXPECT_EQ(lines(), (std::vector<std::string>{"Applied Beta", "Applied Beta"}));
-    // Progress of the one download, then the plain name again after each apply.
-    EXPECT_EQ(r.toolTips,
-              (std::vector<std::string>{"Downloading Beta: 45%", "Downloading Beta: 100%",
-                                        "Lumivo Helper", "Lumivo Helper"}));
+TEST(AppDelegateTest, AfterAFailedDownloadLooksForTheCheckoutFileOnceMore) {
+    const std::string failed = "Wallpaper download failed: network down";
+    const std::string retried = "Download failed, using local asset fallback: " + failed;
+    const struct {
+        bool fileTurnsUp;
+        const char* played;  // under the root
+        Lines lines;
+    } cases[] = {
+        {true, "web/public/assets/a.mp4", {retried, "Applied alpha"}},
+        {false, nullptr, {"ERROR: " + failed}},  // the cache's error, unchanged
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fileTurnsUp);
+        Rig h;
+        h.w.manifest = manifest(site + "/assets/a.mp4", {"alpha"});
+        h.w.downloadEnds = [&] {
+            if (c.fileTurnsUp) {
+                h.write("assets/a.mp4");
+            }
+            throw HelperError::downloadFailed("network down");
+        };
+        h.launch();
+        h.send("lumivo://apply/alpha");
+        EXPECT_EQ(h.lines(), c.lines);
+        EXPECT_EQ(h.w.started, c.played ? std::vector{h.root / c.played} : std::vector<fs::path>{});
+        EXPECT_EQ(h.w.alerts.size(), c.fileTurnsUp ? 0u : 1u);
+        EXPECT_EQ(h.w.toolTips.back(), "Lumivo Helper");
+    }
 }
 
-TEST_F(AppDelegateTest, CacheFailureLooksForTheCheckoutFileOnceMore) {
-    const fs::path late = publicRoot / "assets" / "late.mp4";
-    setRemote({recordJson("a", "Alpha", origin() + "/assets/late.mp4")});
-    downloads.failure = HelperError::downloadFailed("network down");
-    // The file turns up while the download is under way.
-    downloads.beforeFailing = [&] { writeFile(late, videoBytes); };
-    launch();
-    send("lumivo://apply/a");
+// ---- The menu on every way out; ping and stop ----------------------------
 
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "Download failed, using local asset fallback: Wallpaper download "
-                           "failed: network down",
-                           "Applied Alpha"}));
-    EXPECT_EQ(r.started, std::vector<fs::path>{fs::canonical(late)});
-    EXPECT_TRUE(r.alerts.empty());
-}
+TEST(AppDelegateTest, MenuShowsDownloadingThenSettlesAndKeepsWhatPlaysOnFailure) {
+    Rig h;
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"alpha", "gamma"});
+    h.launch();
+    h.send("lumivo://apply/gamma");
+    h.send("lumivo://apply/zz");
+    h.w.noScreen = true;
+    h.send("lumivo://apply/alpha");
+    h.w.noScreen = false;
+    h.send("lumivo://apply/alpha");
+    h.send("lumivo://ping");
+    h.send("lumivo://stop");
 
-TEST_F(AppDelegateTest, CacheFailureWithoutCheckoutFileShowsTheCacheErrorUnchanged) {
-    setRemote({recordJson(
-        "a", "Alpha", "http://" + std::string(HelperConstants::webOrigin()) + "/videos/a.mp4")});
-    launch();
-    send("lumivo://apply/a");
-    EXPECT_EQ(lines(), std::vector<std::string>{"ERROR: Wallpaper download must use HTTPS."});
-    EXPECT_EQ(downloads.calls, 0);
-    ASSERT_EQ(r.alerts.size(), 1u);
-    EXPECT_EQ(r.alerts[0].informativeText, "Wallpaper download must use HTTPS.");
+    Lines menus;  // the status line, and "+" when Stop Wallpaper is enabled
+    for (const auto& menu : h.w.menus) {
+        menus.push_back(menu.at(0).title + (menu.at(2).enabled ? "+" : ""));
+    }
+    EXPECT_EQ(menus,
+              (Lines{"No Wallpaper Playing", "Downloading...", "Playing: gamma+", "Downloading...+",
+                     "Playing: gamma+", "Downloading...+", "Playing: gamma+", "Downloading...+",
+                     "Playing: alpha+", "No Wallpaper Playing"}));
+    EXPECT_EQ(h.lines(),
+              (Lines{assetLine, "Applied gamma", "ERROR: No wallpaper in manifest for id zz.",
+                     assetLine, "ERROR: No main screen is available.", assetLine, "Applied alpha",
+                     "ping", "Stopped wallpaper"}));
+    EXPECT_EQ(h.w.alerts.size(), 2u);
+    EXPECT_EQ(h.w.stops, 1);
 }
 
 // ---- The error alert -----------------------------------------------------
 
-struct AnswerCase {
-    const char* name;
-    friend void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
-    int answer;
-    std::vector<std::string> opened;
-    int stops;
-    int terminations;
-};
-
-class ErrorAlertTest : public AppDelegateTest, public testing::WithParamInterface<AnswerCase> {};
-
-TEST_P(ErrorAlertTest, ActsOnTheAnswer) {
-    const auto& c = GetParam();
-    launch();
-    r.alertAnswers = {c.answer};
-    send("lumivo://bogus");
-
-    ASSERT_EQ(r.alerts.size(), 1u);
-    EXPECT_EQ(r.alerts[0].messageText, "Lumivo Helper");
-    EXPECT_EQ(r.alerts[0].informativeText, "Unknown action: bogus.");
-    EXPECT_EQ(r.alerts[0].style, AlertRequest::Style::warning);
-    EXPECT_EQ(r.alerts[0].buttons, (std::vector<std::string>{"Open Gallery", "Quit", "Cancel"}));
-    EXPECT_EQ(lines(), std::vector<std::string>{"ERROR: Unknown action: bogus."});
-    EXPECT_EQ(r.opened, c.opened);
-    EXPECT_EQ(r.stops, c.stops);
-    EXPECT_EQ(r.terminations, c.terminations);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ErrorAlertTest,
-    testing::Values(AnswerCase{"OpenGallery", 0, {"http://127.0.0.1:4173/live-wallpapers/"}, 0, 0},
-                    AnswerCase{"Quit", 1, {}, 1, 1}, AnswerCase{"Cancel", 2, {}, 0, 0},
-                    AnswerCase{"ClosedWithoutAnswer", -1, {}, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(AppDelegateTest, QuitFromTheAlertDropsTheCommandsWaitingBehindIt) {
-    launch();
-    r.alertAnswers = {1};
-    delegate->handleURLEvent("lumivo://bogus");
-    delegate->handleURLEvent("lumivo://ping");
-    spinFor(100ms);
-    EXPECT_EQ(lines(), std::vector<std::string>{"ERROR: Unknown action: bogus."});
-    EXPECT_EQ(r.terminations, 1);
-}
-
-struct BadURLCase {
-    const char* name;
-    friend void PrintTo(const BadURLCase& c, std::ostream* os) { *os << c.name; }
-    std::optional<std::string> text;
-    std::string message;
-};
-
-class BadURLTest : public AppDelegateTest, public testing::WithParamInterface<BadURLCase> {};
-
-TEST_P(BadURLTest, ShowsTheError) {
-    launch();
-    delegate->handleURLEvent(GetParam().text);
-    settle();
-    EXPECT_EQ(lines(), std::vector<std::string>{"ERROR: " + GetParam().message});
-    EXPECT_EQ(r.alerts.size(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BadURLTest,
-    testing::Values(BadURLCase{"NoText", std::nullopt, "Invalid lumivo URL."},
-                    BadURLCase{"Empty", "", "Invalid lumivo URL."},
-                    BadURLCase{"NotAURL", "lumivo://apply/a b", "Invalid lumivo URL."},
-                    BadURLCase{"OtherScheme", "https://apply/a", "Invalid lumivo URL."},
-                    BadURLCase{"NoId", "lumivo://apply/", "Invalid wallpaper id."}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// ---- Busy flag and menu on every way out ---------------------------------
-
-struct SettleCase {
-    const char* name;
-    friend void PrintTo(const SettleCase& c, std::ostream* os) { *os << c.name; }
-    bool playingBefore;
-    std::string url;
-    bool noScreen;
-    std::string statusAfter;  // also what the menu showed when the alert came
-    bool alert;
-};
-
-class SettleTest : public AppDelegateTest, public testing::WithParamInterface<SettleCase> {};
-
-TEST_P(SettleTest, MenuShowsDownloadingThenTheSettledStateBeforeAnyAlert) {
-    const auto& c = GetParam();
-    writeFile(publicRoot / "assets/a.mp4", videoBytes);
-    setRemote({recordJson("a", "Alpha", origin() + "/assets/a.mp4"),
-               recordJson("c", "Gamma", origin() + "/assets/a.mp4")});
-    launch();
-    if (c.playingBefore) {
-        send("lumivo://apply/c");
+TEST(AppDelegateTest, ErrorAlertActsOnTheAnswerAndCommandsWaitBehindIt) {
+    const struct {
+        std::optional<std::string> url;
+        int answer;
+        std::string error;
+        Lines opened;
+        bool quits;
+    } cases[] = {
+        {"lumivo://bogus", 0, "Unknown action: bogus.", {devGallery}, false},
+        {std::nullopt, 1, "Invalid lumivo URL.", {}, true},
+        {"lumivo://apply/a b", 2, "Invalid lumivo URL.", {}, false},
+        {"lumivo://apply/", -1, "Invalid wallpaper id.", {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        Rig h;
+        h.launch();
+        h.w.answer = c.answer;
+        h.w.duringAlert = [&] { h.delegate->handleURLEvent("lumivo://ping"); };
+        h.send(c.url);
+        ASSERT_EQ(h.w.alerts.size(), 1u);
+        EXPECT_EQ(h.w.alerts[0].messageText, "Lumivo Helper");
+        EXPECT_EQ(h.w.alerts[0].informativeText, c.error);
+        EXPECT_EQ(h.w.alerts[0].buttons, (Lines{"Open Gallery", "Quit", "Cancel"}));
+        // A ping arrived while the alert was up; Quit drops it.
+        EXPECT_EQ(h.lines(),
+                  (c.quits ? Lines{"ERROR: " + c.error} : Lines{"ERROR: " + c.error, "ping"}));
+        EXPECT_EQ(h.w.opened, c.opened);
+        EXPECT_EQ(h.w.stops, c.quits ? 1 : 0);
+        EXPECT_EQ(h.w.terminations, c.quits ? 1 : 0);
     }
-    r.noScreen = c.noScreen;
-    const auto before = r.menus.size();
-    const auto startsBefore = r.started.size();
-    send(c.url);
-
-    ASSERT_EQ(r.menus.size(), before + 2);
-    EXPECT_EQ(r.menus[before].at(0).title, "Downloading...");
-    EXPECT_EQ(r.menus[before].at(2).enabled, c.playingBefore);
-    EXPECT_EQ(status(), c.statusAfter);
-    EXPECT_EQ(stopEnabled(), c.statusAfter != "No Wallpaper Playing");
-    EXPECT_EQ(r.alerts.size(), c.alert ? 1u : 0u);
-    if (c.alert) {
-        EXPECT_EQ(r.menuAtAlert.back().at(0).title, c.statusAfter);
-        EXPECT_EQ(r.started.size(), startsBefore);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SettleTest,
-    testing::Values(
-        SettleCase{"SuccessFromIdle", false, "lumivo://apply/a", false, "Playing: Alpha", false},
-        SettleCase{"SuccessReplacing", true, "lumivo://apply/a", false, "Playing: Alpha", false},
-        SettleCase{"MissingFromIdle", false, "lumivo://apply/zz", false, "No Wallpaper Playing",
-                   true},
-        SettleCase{"MissingWhilePlaying", true, "lumivo://apply/zz", false, "Playing: Gamma", true},
-        SettleCase{"NoScreenWhilePlaying", true, "lumivo://apply/a", true, "Playing: Gamma", true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(AppDelegateTest, StatusLineShowsAnEmptyTitleVerbatim) {
-    writeFile(publicRoot / "assets/a.mp4", videoBytes);
-    setRemote({recordJson("a", "", origin() + "/assets/a.mp4")});
-    launch();
-    send("lumivo://apply/a");
-    EXPECT_EQ(status(), "Playing: ");
-    EXPECT_TRUE(stopEnabled());
-}
-
-// ---- stop, ping and the menu's actions -----------------------------------
-
-TEST_F(AppDelegateTest, PingOnlyLogs) {
-    launch();
-    const auto menus = r.menus.size();
-    send("lumivo://ping");
-    EXPECT_EQ(lines(), std::vector<std::string>{"ping"});
-    EXPECT_EQ(r.menus.size(), menus);
-    EXPECT_EQ(r.stops, 0);
-    EXPECT_TRUE(r.alerts.empty());
-}
-
-TEST_F(AppDelegateTest, StopByURLAndByMenuClearTheTitleEvenWhenNothingPlays) {
-    writeFile(publicRoot / "assets/a.mp4", videoBytes);
-    setRemote({recordJson("a", "Alpha", origin() + "/assets/a.mp4")});
-    launch();
-    send("lumivo://apply/a");
-    send("lumivo://stop");
-    EXPECT_EQ(status(), "No Wallpaper Playing");
-    EXPECT_FALSE(stopEnabled());
-    r.menuHandler(MenuAction::stopWallpaper);
-    settle();
-    EXPECT_EQ(r.stops, 2);
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "Using local asset fallback: " +
-                               fs::canonical(publicRoot / "assets/a.mp4").string(),
-                           "Applied Alpha", "Stopped wallpaper", "Stopped wallpaper"}));
-}
-
-TEST_F(AppDelegateTest, PagesFollowWhetherTheProjectRootExists) {
-    launch();
-    r.menuHandler(MenuAction::openGallery);
-    r.menuHandler(MenuAction::checkForUpdates);
-    settle();
-    fs::remove_all(projectRoot);
-    r.menuHandler(MenuAction::openGallery);
-    r.menuHandler(MenuAction::checkForUpdates);
-    settle();
-    EXPECT_EQ(r.opened,
-              (std::vector<std::string>{
-                  "http://127.0.0.1:4173/live-wallpapers/", "http://127.0.0.1:4173/mac-helper/",
-                  origin() + "/live-wallpapers/", origin() + "/mac-helper/"}));
 }
 
 // ---- Launch and welcome --------------------------------------------------
 
-struct WelcomeCase {
-    const char* name;
-    friend void PrintTo(const WelcomeCase& c, std::ostream* os) { *os << c.name; }
-    std::optional<bool> shownBefore;
-    int answer;
-    bool alert;
-    std::vector<std::string> opened;
-};
-
-class WelcomeTest : public AppDelegateTest, public testing::WithParamInterface<WelcomeCase> {};
-
-TEST_P(WelcomeTest, ShowsOnceAndLogsTheStartLineAfterIt) {
-    const auto& c = GetParam();
-    r.settings.clear();
-    if (c.shownBefore) {
-        r.settings["hasShownWelcome"] = *c.shownBefore;
+TEST(AppDelegateTest, WelcomeShowsOnceThenTheStartLineFollows) {
+    const std::string startLine =
+        "[LumivoHelper] Helper started. Manifest: " + site + "/api/wallpapers.json";
+    const struct {
+        const char* name;
+        bool shownBefore;
+        int answer;
+        Lines opened, log;
+    } cases[] = {
+        {"first run, Open Gallery", false, 0, {devGallery}, {startLine, "[LumivoHelper] ping"}},
+        {"first run, OK", false, 1, {}, {startLine, "[LumivoHelper] ping"}},
+        {"second run", true, 0, {}, {startLine}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig h;
+        h.w.settings = {{"hasShownWelcome", c.shownBefore}};
+        h.w.answer = c.answer;
+        h.w.duringAlert = [&] {
+            EXPECT_TRUE(h.w.settings["hasShownWelcome"]);  // written before the alert
+            EXPECT_TRUE(h.w.log.empty());
+            EXPECT_EQ(h.w.alerts.back().buttons, (Lines{"Open Gallery", "OK"}));
+            h.delegate->handleURLEvent("lumivo://ping");
+        };
+        h.launch();
+        EXPECT_EQ(h.w.alerts.size(), c.shownBefore ? 0u : 1u);
+        EXPECT_EQ(h.w.opened, c.opened);
+        EXPECT_EQ(h.w.log, c.log);  // the ping arrived during the welcome
     }
-    r.alertAnswers = {c.answer};
-    launch();
-
-    ASSERT_EQ(r.alerts.size(), c.alert ? 1u : 0u);
-    if (c.alert) {
-        EXPECT_EQ(r.alerts[0].messageText, "Lumivo Helper is running");
-        EXPECT_EQ(r.alerts[0].informativeText,
-                  "Look for the Lumivo Helper icon in the menu bar. Return to the gallery and "
-                  "click Apply to Mac on any wallpaper.");
-        EXPECT_EQ(r.alerts[0].style, AlertRequest::Style::informational);
-        EXPECT_EQ(r.alerts[0].buttons, (std::vector<std::string>{"Open Gallery", "OK"}));
-        // The flag is written before the alert, and the menu exists already.
-        EXPECT_EQ(r.welcomeFlagAtAlert[0], std::optional<bool>(true));
-        EXPECT_EQ(r.menuAtAlert[0].at(0).title, "No Wallpaper Playing");
-        EXPECT_EQ(r.logSizeAtAlert[0], 0u);
-    }
-    EXPECT_TRUE(r.settings.at("hasShownWelcome"));
-    EXPECT_EQ(r.opened, c.opened);
-    EXPECT_EQ(r.log, std::vector<std::string>{"[LumivoHelper] Helper started. Manifest: " +
-                                              origin() + "/api/wallpapers.json"});
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, WelcomeTest,
-                         testing::Values(WelcomeCase{"FirstRunOpenGallery",
-                                                     std::nullopt,
-                                                     0,
-                                                     true,
-                                                     {"http://127.0.0.1:4173/live-wallpapers/"}},
-                                         WelcomeCase{"FirstRunOK", std::nullopt, 1, true, {}},
-                                         WelcomeCase{"FlagFalse", false, 1, true, {}},
-                                         WelcomeCase{"SecondRun", true, 0, false, {}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(AppDelegateTest, AURLArrivingDuringTheWelcomeWaitsForTheStartLine) {
-    r.settings.clear();
-    launch();  // the welcome runs inside; the URL below was queued behind it
-    delegate->handleURLEvent("lumivo://ping");
-    settle();
-    EXPECT_EQ(r.log.size(), 2u);
-    EXPECT_EQ(r.log.back(), "[LumivoHelper] ping");
 }
 
 // ---- Commands in order while an apply runs; quit at once -----------------
 
-TEST_F(AppDelegateTest, CommandsWaitTheirTurnWhileTheEventLoopStaysLive) {
-    setRemote({recordJson("b", "Beta", origin() + "/videos/b.mp4")});
-    downloads.content = videoBytes;
-    downloads.hold = true;
-    launch();
-    delegate->handleURLEvent("lumivo://apply/b");
-    delegate->handleURLEvent("lumivo://ping");
-    r.menuHandler(MenuAction::openGallery);
-    delegate->handleURLEvent("lumivo://stop");
-    ASSERT_TRUE(spinUntil([&] { return downloads.isWaiting(); }));
-
+TEST(AppDelegateTest, CommandsWaitTheirTurnDuringAnApplyAndQuitActsAtOnce) {
+    Rig h;
+    h.w.manifest = manifest(site + "/videos/b.mp4", {"beta", "gamma"});
+    h.w.holdDownload = true;
+    h.launch();
+    h.delegate->handleURLEvent("lumivo://apply/beta");
+    h.delegate->handleURLEvent("lumivo://ping");
+    h.w.menuHandler(MenuAction::openGallery);
+    h.w.menuHandler(MenuAction::checkForUpdates);
+    h.delegate->handleURLEvent("lumivo://stop");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 1; }));
     bool timerFired = false;
     QTimer::singleShot(0, [&] { timerFired = true; });
-    spinFor(100ms);
+    QTest::qWait(100);
     EXPECT_TRUE(timerFired);
-    EXPECT_EQ(status(), "Downloading...");
-    EXPECT_TRUE(lines().empty());
-    EXPECT_TRUE(r.opened.empty());
+    EXPECT_EQ(h.status(), "Downloading...");
+    EXPECT_TRUE(h.lines().empty());
+    EXPECT_TRUE(h.w.opened.empty());
 
-    downloads.release();
-    settle();
-    EXPECT_EQ(lines(), (std::vector<std::string>{"Applied Beta", "ping", "Stopped wallpaper"}));
-    EXPECT_EQ(r.opened, std::vector<std::string>{"http://127.0.0.1:4173/live-wallpapers/"});
-    EXPECT_EQ(status(), "No Wallpaper Playing");
-}
+    h.w.holdDownload = false;
+    h.settle();
+    EXPECT_EQ(h.lines(), (Lines{"Applied beta", "ping", "Stopped wallpaper"}));
+    EXPECT_EQ(h.w.started, std::vector{h.root / "cache/Lumivo/wallpapers/beta-96b050b919f3.mp4"});
+    // Download progress, then the plain name again.
+    EXPECT_EQ(h.w.toolTips,
+              (Lines{"Downloading beta: 45%", "Downloading beta: 100%", "Lumivo Helper"}));
+    EXPECT_EQ(h.w.opened, (Lines{devGallery, "http://127.0.0.1:4173/mac-helper/"}));
+    EXPECT_EQ(h.w.stops, 1);
 
-TEST_F(AppDelegateTest, QuitDuringADownloadCancelsStopsAndIgnoresWhatFollows) {
-    setRemote({recordJson("b", "Beta", origin() + "/videos/b.mp4")});
-    downloads.hold = true;
-    launch();
-    delegate->handleURLEvent("lumivo://apply/b");
-    ASSERT_TRUE(spinUntil([&] { return downloads.isWaiting(); }));
-
-    r.menuHandler(MenuAction::quit);
-    EXPECT_EQ(downloads.cancels, 1);
-    EXPECT_EQ(r.stops, 1);
-    EXPECT_EQ(r.terminations, 1);
-
-    delegate->handleURLEvent("lumivo://ping");
-    ASSERT_TRUE(delegate->waitForBackgroundWork(5s));
-    spinFor(100ms);
-    EXPECT_TRUE(lines().empty());
-    EXPECT_TRUE(r.alerts.empty());
-    EXPECT_TRUE(r.started.empty());
+    h.w.holdDownload = true;
+    h.delegate->handleURLEvent("lumivo://apply/gamma");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 2; }));
+    h.w.menuHandler(MenuAction::quit);
+    EXPECT_EQ(h.w.cancels, 1);
+    EXPECT_EQ(h.w.stops, 2);
+    EXPECT_EQ(h.w.terminations, 1);
+    h.delegate->handleURLEvent("lumivo://ping");
+    ASSERT_TRUE(h.delegate->waitForBackgroundWork(std::chrono::seconds(5)));
+    QTest::qWait(100);
+    EXPECT_EQ(h.lines().size(), 3u);
+    EXPECT_TRUE(h.w.alerts.empty());
+    EXPECT_EQ(h.w.started.size(), 1u);
 }
 
 }  // namespace

@@ -1,206 +1,92 @@
 #pragma once
 
-// Fakes for the application workflow tests: the two core seams (manifest
-// bytes, file downloads) and the desktop side (alerts, browser, settings, log,
-// tray, player). Each records into a Recorder the test owns, so what the
-// delegate did can be read after it took ownership of the fakes.
+// The fake for the workflow tests: the two core seams (manifest bytes, file
+// downloads) and the desktop side, recording into a World the test owns.
 
-#include <condition_variable>
-#include <filesystem>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <vector>
+#include <thread>
 
 #include "AppDelegate.hpp"
 #include "HelperError.hpp"
 
 namespace lumivo::test {
 
-struct Recorder {
-    std::vector<std::string> log;
+inline const std::string videoBytes = "video bytes";
+
+struct World {
+    // The core seams, called on the worker thread; set up before launch.
+    std::optional<std::string> manifest;         // none: fails with "connection refused"
+    std::function<void()> downloadEnds = [] {};  // may throw, as a failed download does
+    std::atomic<bool> holdDownload = false;      // until cleared, cancelled or 10 s on
+    std::atomic<int> manifestLoads = 0, downloads = 0, cancels = 0;
+    AppDelegate::ProgressHandler progress;
+    // The desktop side, on the GUI thread.
+    std::vector<std::string> log, opened, toolTips;
     std::vector<AlertRequest> alerts;
-    // What the log and the menu held when each alert was shown.
-    std::vector<std::size_t> logSizeAtAlert;
-    std::vector<StatusMenu> menuAtAlert;
-    std::vector<int> alertAnswers;  // answers in order; -1 once they run out
-    std::vector<std::string> opened;
+    int answer = -1;                            // -1: closed without an answer
+    std::function<void()> duringAlert = [] {};  // what arrives while a modal alert runs
     std::map<std::string, bool> settings;
-    std::vector<std::optional<bool>> welcomeFlagAtAlert;
     std::vector<StatusMenu> menus;
-    std::vector<std::string> toolTips;
     AppDelegate::MenuHandler menuHandler;
     std::vector<std::filesystem::path> started;
-    int stops = 0;
     bool noScreen = false;
-    int terminations = 0;
+    int stops = 0, terminations = 0;
 };
 
-// Manifest bytes from memory, or a failure. Called on the worker thread.
-struct RemoteManifest {
-    std::mutex mutex;
-    std::string body;
-    std::optional<std::string> failure;
-    int calls = 0;
-};
+// One fake stands behind every seam. The delegate owns one per seam, and they
+// all work on the World the test owns.
+struct Fake : ManifestDataLoading,
+              FileDownloading,
+              Alerting,
+              BrowserOpening,
+              SettingsStoring,
+              Logging,
+              StatusItemShowing,
+              WallpaperPlaying {
+    explicit Fake(World& world) : w(world) {}
+    World& w;
 
-class FakeManifestLoader : public ManifestDataLoading {
-  public:
-    explicit FakeManifestLoader(RemoteManifest& state) : state_(state) {}
     std::string loadData(const Url&) override {
-        std::lock_guard lock(state_.mutex);
-        ++state_.calls;
-        if (state_.failure) {
-            throw std::runtime_error(*state_.failure);
-        }
-        return state_.body;
+        ++w.manifestLoads;
+        return w.manifest ? *w.manifest : throw std::runtime_error("connection refused");
     }
-
-  private:
-    RemoteManifest& state_;
-};
-
-// Downloads that write fixed bytes, can fail, and can be held open until the
-// test releases them or the delegate cancels them.
-struct Downloads {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::string content;
-    std::optional<HelperError> failure;
-    std::function<void()> beforeFailing;
-    bool hold = false;
-    bool waiting = false;
-    bool cancelled = false;
-    int calls = 0;
-    int cancels = 0;
-    AppDelegate::ProgressHandler progress;
-
-    void release() {
-        std::lock_guard lock(mutex);
-        hold = false;
-        changed.notify_all();
-    }
-    void cancel() {
-        std::lock_guard lock(mutex);
-        ++cancels;
-        cancelled = true;
-        changed.notify_all();
-    }
-    bool isWaiting() {
-        std::lock_guard lock(mutex);
-        return waiting;
-    }
-};
-
-class FakeDownloader : public FileDownloading {
-  public:
-    explicit FakeDownloader(Downloads& state) : state_(state) {}
+    // Reports progress, then writes videoBytes unless `downloadEnds` throws.
     void download(const Url&, const std::filesystem::path& to, std::int64_t) override {
-        std::unique_lock lock(state_.mutex);
-        ++state_.calls;
-        state_.waiting = true;
-        state_.changed.wait(lock, [&] { return !state_.hold || state_.cancelled; });
-        state_.waiting = false;
-        if (state_.cancelled) {
-            throw HelperError::downloadFailed("Download was cancelled.");
+        ++w.downloads;
+        for (int ms = 0; w.holdDownload && w.cancels == 0 && ms < 10000; ++ms) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        if (state_.progress) {
-            const auto size = static_cast<std::int64_t>(state_.content.size());
-            state_.progress(size / 2, size);
-            state_.progress(size, size);
-        }
-        if (state_.failure) {
-            if (state_.beforeFailing) {
-                state_.beforeFailing();
-            }
-            throw *state_.failure;
-        }
-        std::ofstream(to, std::ios::binary) << state_.content;
+        const auto size = static_cast<std::int64_t>(videoBytes.size());
+        w.progress(size / 2, size);
+        w.progress(size, size);
+        w.downloadEnds();
+        std::ofstream(to, std::ios::binary) << videoBytes;
     }
-
-  private:
-    Downloads& state_;
-};
-
-class FakeAlerts : public Alerting {
-  public:
-    explicit FakeAlerts(Recorder& r) : r_(r) {}
     int run(const AlertRequest& alert) override {
-        r_.alerts.push_back(alert);
-        r_.logSizeAtAlert.push_back(r_.log.size());
-        r_.menuAtAlert.push_back(r_.menus.empty() ? StatusMenu{} : r_.menus.back());
-        const auto flag = r_.settings.find("hasShownWelcome");
-        r_.welcomeFlagAtAlert.push_back(flag == r_.settings.end() ? std::nullopt
-                                                                  : std::optional(flag->second));
-        if (r_.alertAnswers.empty()) {
-            return -1;
-        }
-        const int answer = r_.alertAnswers.front();
-        r_.alertAnswers.erase(r_.alertAnswers.begin());
-        return answer;
+        // However a command ends, the menu has settled before an alert shows.
+        EXPECT_TRUE(!w.menus.empty() && w.menus.back().at(0).title != "Downloading...");
+        w.alerts.push_back(alert);
+        w.duringAlert();
+        QCoreApplication::processEvents();  // as the alert's own event loop does
+        return w.answer;
     }
-
-  private:
-    Recorder& r_;
-};
-
-class FakeBrowser : public BrowserOpening {
-  public:
-    explicit FakeBrowser(Recorder& r) : r_(r) {}
-    void open(const Url& page) override { r_.opened.push_back(page.absoluteString()); }
-
-  private:
-    Recorder& r_;
-};
-
-class FakeSettings : public SettingsStoring {
-  public:
-    explicit FakeSettings(Recorder& r) : r_(r) {}
-    bool flag(const std::string& key) const override {
-        const auto it = r_.settings.find(key);
-        return it != r_.settings.end() && it->second;
-    }
-    void setFlag(const std::string& key, bool value) override { r_.settings[key] = value; }
-
-  private:
-    Recorder& r_;
-};
-
-class FakeLog : public Logging {
-  public:
-    explicit FakeLog(Recorder& r) : r_(r) {}
-    void write(const std::string& line) override { r_.log.push_back(line); }
-
-  private:
-    Recorder& r_;
-};
-
-class FakeStatusItem : public StatusItemShowing {
-  public:
-    explicit FakeStatusItem(Recorder& r) : r_(r) {}
-    void setMenu(const StatusMenu& menu) override { r_.menus.push_back(menu); }
-    void setToolTip(const std::string& text) override { r_.toolTips.push_back(text); }
-
-  private:
-    Recorder& r_;
-};
-
-class FakePlayer : public WallpaperPlaying {
-  public:
-    explicit FakePlayer(Recorder& r) : r_(r) {}
+    void open(const Url& page) override { w.opened.push_back(page.absoluteString()); }
+    bool flag(const std::string& key) const override { return w.settings[key]; }
+    void setFlag(const std::string& key, bool value) override { w.settings[key] = value; }
+    void write(const std::string& line) override { w.log.push_back(line); }
+    void setMenu(const StatusMenu& menu) override { w.menus.push_back(menu); }
+    void setToolTip(const std::string& text) override { w.toolTips.push_back(text); }
     void start(const std::filesystem::path& path) override {
-        if (r_.noScreen) {
+        if (w.noScreen) {
             throw HelperError::noMainScreen();
         }
-        r_.started.push_back(path);
+        w.started.push_back(path);
     }
-    void stop() override { ++r_.stops; }
-
-  private:
-    Recorder& r_;
+    void stop() override { ++w.stops; }
 };
 
 }  // namespace lumivo::test
