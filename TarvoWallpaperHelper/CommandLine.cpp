@@ -1,5 +1,7 @@
 #include "CommandLine.hpp"
 
+#include <iostream>
+
 namespace lumivo {
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
@@ -47,6 +49,23 @@ const char* CommandLine::usage() {
            "  -h, --help               show this help and exit\n"
            "  --version                show the version and exit\n"
            "  --gapplication-service   start without a URL (used by D-Bus activation)\n";
+}
+
+std::optional<int> CommandLine::answerWithoutRunning(std::string_view version) const {
+    switch (mode) {
+        case Mode::help:
+            std::cout << usage();
+            return 0;
+        case Mode::version:
+            std::cout << "lumivo-helper " << version << "\n";
+            return 0;
+        case Mode::usageError:
+            std::cerr << "lumivo-helper: " << error << "\n\n" << usage();
+            return 2;
+        case Mode::run:
+            break;
+    }
+    return std::nullopt;
 }
 
 }  // namespace lumivo

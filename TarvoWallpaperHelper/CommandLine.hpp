@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumivo {
@@ -22,6 +23,10 @@ struct CommandLine {
     // which is a plain start without a URL).
     static CommandLine parse(const std::vector<std::string>& args);
     static const char* usage();
+
+    // Answers --help, --version and usage errors on stdout/stderr and returns
+    // the exit status; absent when the helper should run.
+    std::optional<int> answerWithoutRunning(std::string_view version) const;
 };
 
 }  // namespace lumivo

@@ -38,18 +38,8 @@ int main(int argc, char** argv) {
     using lumivo::CommandLine;
     using lumivo::HandOver;
     const auto command = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
-    switch (command.mode) {
-        case CommandLine::Mode::help:
-            std::cout << CommandLine::usage();
-            return 0;
-        case CommandLine::Mode::version:
-            std::cout << "lumivo-helper " << LUMIVO_VERSION << "\n";
-            return 0;
-        case CommandLine::Mode::usageError:
-            std::cerr << "lumivo-helper: " << command.error << "\n\n" << CommandLine::usage();
-            return 2;
-        case CommandLine::Mode::run:
-            break;
+    if (const auto status = command.answerWithoutRunning(LUMIVO_VERSION)) {
+        return *status;
     }
     std::string error;
     const auto result =

@@ -50,18 +50,8 @@ int main(int argc, char** argv) {
     // adaptive threshold would keep ~50 MiB of them in arenas after a wallpaper stops.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     const auto command = CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
-    switch (command.mode) {
-        case CommandLine::Mode::help:
-            std::cout << CommandLine::usage();
-            return 0;
-        case CommandLine::Mode::version:
-            std::cout << "lumivo-helper " << lumivo::HelperConstants::version() << "\n";
-            return 0;
-        case CommandLine::Mode::usageError:
-            std::cerr << "lumivo-helper: " << command.error << "\n\n" << CommandLine::usage();
-            return 2;
-        case CommandLine::Mode::run:
-            break;
+    if (const auto status = command.answerWithoutRunning(lumivo::HelperConstants::version())) {
+        return *status;
     }
 
     QApplication app(argc, argv);
