@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -26,24 +27,23 @@ namespace fs = std::filesystem;
 const fs::path kClips = fs::path(LUMIVO_TEST_DATA) / "video";
 constexpr int kWaitMs = 10000;
 
-bool xWindowExists(WId id) {
+// The X server's map state of a window; absent when the window is gone.
+std::optional<uint8_t> xMapState(WId id) {
     xcb_connection_t* c =
         qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
     std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> reply(
         xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, static_cast<uint32_t>(id)),
                                         nullptr),
         &std::free);
-    return reply != nullptr;
+    return reply ? std::optional<uint8_t>(reply->map_state) : std::nullopt;
+}
+
+bool xWindowExists(WId id) {
+    return xMapState(id).has_value();
 }
 
 bool xWindowViewable(WId id) {
-    xcb_connection_t* c =
-        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> reply(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, static_cast<uint32_t>(id)),
-                                        nullptr),
-        &std::free);
-    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    return xMapState(id) == XCB_MAP_STATE_VIEWABLE;
 }
 
 // The names of this process's threads but Qt's own ("Q..."), which Qt starts
