@@ -17,6 +17,7 @@
 #include "DownloadPolicy.hpp"
 #include "FileDownloading.hpp"
 #include "FileManager.hpp"
+#include "HelperCommands.hpp"
 #include "HelperLocations.hpp"
 #include "Logging.hpp"
 #include "ManifestDataLoading.hpp"
@@ -37,7 +38,7 @@ namespace lumivo {
 // points for the GUI thread; blocking steps run on one worker thread while the
 // event loop stays live, and all state, log lines, menus and alerts stay on
 // the GUI thread.
-class AppDelegate : public QObject {
+class AppDelegate : public QObject, public HelperCommands {
   public:
     using ProgressHandler = std::function<void(std::int64_t received, std::int64_t expected)>;
     using MenuHandler = std::function<void(MenuAction)>;
@@ -80,16 +81,16 @@ class AppDelegate : public QObject {
     // Stops the wallpaper; called once as the event loop ends.
     void applicationWillTerminate();
     // A command URL delivered by the desktop; absent text means none was given.
-    void handleURLEvent(std::optional<std::string> text);
+    void handleURLEvent(std::optional<std::string> text) override;
     // Menu choices. All but quit() wait their turn behind running commands.
     void stopWallpaper();
     void openGallery();
     void checkForUpdates();
     // D-Bus Activate: the helper has no window to raise, so nothing happens.
-    void activate();
+    void activate() override;
     // D-Bus ActivateAction with the menu's actions by name ("stop-wallpaper",
     // "open-gallery", "check-for-updates", "quit"); returns false for others.
-    bool activateAction(const std::string& name);
+    bool activateAction(const std::string& name) override;
     // Acts at once, even during an apply or an alert: cancels a download,
     // stops the wallpaper and ends the event loop. Later commands are dropped.
     void quit();

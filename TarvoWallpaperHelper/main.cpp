@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     }
 
     std::string error;
-    switch (lumivo::HelperBusService::claim(*delegate, error)) {
+    switch (lumivo::HelperBusService::claim(*delegate, *delegate, error)) {
         case lumivo::HelperBusService::Claim::owned:
             break;
         case lumivo::HelperBusService::Claim::ownedByAnother:

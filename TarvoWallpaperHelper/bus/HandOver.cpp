@@ -5,13 +5,12 @@
 #include <memory>
 #include <optional>
 
+#include "BusNames.hpp"
+
 namespace lumivo {
 
 namespace {
 
-constexpr const char* busName = "app.lumivo.Helper";
-constexpr const char* objectPath = "/app/lumivo/Helper";
-constexpr const char* interfaceName = "org.freedesktop.Application";
 constexpr int callTimeoutMs = 10000;
 
 struct ConnectionCloser {
@@ -50,7 +49,8 @@ HandOver::Result call(const std::optional<std::string>& url, std::string& error)
         return HandOver::Result::failed;
     }
     dbus_connection_set_exit_on_disconnect(connection.get(), false);
-    Message message(dbus_message_new_method_call(busName, objectPath, interfaceName,
+    Message message(dbus_message_new_method_call(BusNames::serviceName, BusNames::objectPath,
+                                                 BusNames::applicationInterface,
                                                  url ? "Open" : "Activate"));
     if (!message) {
         error = "out of memory";

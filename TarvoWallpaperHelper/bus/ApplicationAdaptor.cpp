@@ -1,25 +1,25 @@
 #include "ApplicationAdaptor.hpp"
 
-#include "AppDelegate.hpp"
+#include "HelperCommands.hpp"
 
 namespace lumivo {
 
-ApplicationAdaptor::ApplicationAdaptor(AppDelegate& delegate)
-    : QDBusAbstractAdaptor(&delegate), delegate_(delegate) {}
+ApplicationAdaptor::ApplicationAdaptor(QObject& owner, HelperCommands& commands)
+    : QDBusAbstractAdaptor(&owner), commands_(commands) {}
 
 void ApplicationAdaptor::Activate(const QVariantMap&) {
-    delegate_.activate();
+    commands_.activate();
 }
 
 void ApplicationAdaptor::Open(const QStringList& uris, const QVariantMap&) {
     for (const auto& uri : uris) {
-        delegate_.handleURLEvent(uri.toStdString());
+        commands_.handleURLEvent(uri.toStdString());
     }
 }
 
 void ApplicationAdaptor::ActivateAction(const QString& actionName, const QVariantList&,
                                         const QVariantMap&) {
-    delegate_.activateAction(actionName.toStdString());
+    commands_.activateAction(actionName.toStdString());
 }
 
 }  // namespace lumivo

@@ -7,17 +7,18 @@
 
 namespace lumivo {
 
-class AppDelegate;
+class HelperCommands;
 
 // org.freedesktop.Application on the delegate's bus object: it only turns
 // the desktop's calls into calls on the delegate and decides nothing itself.
-// Owned by the delegate as its Qt child.
+// Owned by the exported object as its Qt child.
 class ApplicationAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
 
   public:
-    explicit ApplicationAdaptor(AppDelegate& delegate);
+    // `owner` is the exported object the adaptor belongs to (its Qt parent).
+    ApplicationAdaptor(QObject& owner, HelperCommands& commands);
 
   public slots:
     void Activate(const QVariantMap& platformData);
@@ -26,7 +27,7 @@ class ApplicationAdaptor : public QDBusAbstractAdaptor {
                         const QVariantMap& platformData);
 
   private:
-    AppDelegate& delegate_;
+    HelperCommands& commands_;
 };
 
 }  // namespace lumivo
