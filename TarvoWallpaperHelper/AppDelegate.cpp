@@ -1,35 +1,33 @@
 #include "AppDelegate.hpp"
 
-#include <algorithm>
 #include <utility>
 
 #include "GuiThread.hpp"
+#include "HelperAlerts.hpp"
 #include "HelperConstants.hpp"
 #include "HelperError.hpp"
-#include "LocalAssets.hpp"
+#include "WebPages.hpp"
 
 namespace lumivo {
 
 namespace {
 
-constexpr const char* logPrefix = "[LumivoHelper] ";
 constexpr const char* welcomeKey = "hasShownWelcome";
-constexpr const char* developmentOrigin = "http://127.0.0.1:4173";
 
-std::string describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return localizedDescription(e);
-    } catch (...) {
-        return "Unknown error.";
-    }
-}
-
-Url pageURL(bool development, std::string_view page) {
-    const std::string origin = development ? std::string(developmentOrigin)
-                                           : "https://" + std::string(HelperConstants::webOrigin());
-    return *Url::parse(origin + std::string(page));
+WallpaperResolver::Setup resolverSetup(const HelperLocations& locations,
+                                       AppDelegate::Sources& sources) {
+    const Url& endpoint = HelperConstants::manifestEndpoint();
+    return WallpaperResolver::Setup{
+        .manifestEndpoint = endpoint,
+        .remoteLoader = std::move(sources.remoteLoader),
+        .localManifestURL = locations.localManifestURL,
+        .localLoader = std::move(sources.localLoader),
+        .webPublicRoot = locations.webPublicRoot.path(),
+        // Downloads come only from the production web host.
+        .policy = DownloadPolicy({*endpoint.host()}, DownloadPolicy::defaultMaxBytes),
+        .downloader = std::move(sources.downloader),
+        .fileManager = sources.fileManager,
+    };
 }
 
 }  // namespace
@@ -44,39 +42,21 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       terminate(std::move(platform.terminate)),
       cancelDownload(std::move(sources.cancelDownload)),
       fileManager(*sources.fileManager),
-      manifest(HelperConstants::manifestEndpoint(), std::move(sources.remoteLoader)),
-      localManifest(locations.localManifestURL, std::move(sources.localLoader)),
-      policy({*HelperConstants::manifestEndpoint().host()}, 314572800),
-      cache(std::move(sources.downloader), *sources.fileManager),
-      router(),
+      resolver(resolverSetup(locations, sources)),
       player(std::move(platform.player)) {
     if (sources.setProgressHandler) {
-        // Called on the downloading thread: only post when the percentage moves.
+        // The downloader reports on the worker, where the resolver runs.
         sources.setProgressHandler([this](std::int64_t received, std::int64_t expected) {
-            const std::int64_t total = expected > 0 ? expected : downloadingBytes.load();
-            if (total <= 0) {
-                return;
-            }
-            const int percent =
-                static_cast<int>(std::clamp<std::int64_t>(received * 100 / total, 0, 100));
-            if (lastPercent.exchange(percent) != percent) {
-                QMetaObject::invokeMethod(
-                    this, [this, percent] { showProgress(percent); }, Qt::QueuedConnection);
-            }
+            resolver.downloadProgressed(received, expected);
         });
     }
 }
-
-AppDelegate::~AppDelegate() = default;
 
 // ---- Entry points (GUI thread) -------------------------------------------
 
 void AppDelegate::applicationDidFinishLaunching() {
     requireGuiThread("applicationDidFinishLaunching");
-    enqueue([this](CommandQueue::Finish finish) {
-        finishLaunching();
-        finish();
-    });
+    enqueueStep([this] { finishLaunching(); });
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -93,30 +73,24 @@ void AppDelegate::handleURLEvent(std::optional<std::string> text) {
 
 void AppDelegate::stopWallpaper() {
     requireGuiThread("stopWallpaper");
-    enqueue([this](CommandQueue::Finish finish) {
-        stopNow();
-        finish();
-    });
+    enqueueStep([this] { stopNow(); });
 }
 
 void AppDelegate::openGallery() {
     requireGuiThread("openGallery");
-    enqueue([this](CommandQueue::Finish finish) {
-        browser->open(galleryURL());
-        finish();
-    });
+    enqueueStep([this] { browser->open(galleryURL()); });
 }
 
 void AppDelegate::checkForUpdates() {
     requireGuiThread("checkForUpdates");
-    enqueue([this](CommandQueue::Finish finish) {
-        browser->open(helperURL());
-        finish();
-    });
+    enqueueStep([this] { browser->open(helperURL()); });
 }
 
 void AppDelegate::quit() {
     requireGuiThread("quit");
+    if (applying) {
+        applying->cancel();
+    }
     if (cancelDownload) {
         cancelDownload();
     }
@@ -130,27 +104,11 @@ void AppDelegate::activate() {
 
 bool AppDelegate::activateAction(const std::string& name) {
     requireGuiThread("activateAction");
-    static const std::pair<std::string_view, MenuAction> actions[] = {
-        {"stop-wallpaper", MenuAction::stopWallpaper},
-        {"open-gallery", MenuAction::openGallery},
-        {"check-for-updates", MenuAction::checkForUpdates},
-        {"quit", MenuAction::quit},
-    };
-    for (const auto& [actionName, action] : actions) {
-        if (name == actionName) {
-            onMenu(action);
-            return true;
-        }
+    const std::optional<MenuAction> action = menuActionNamed(name);
+    if (action) {
+        onMenu(*action);
     }
-    return false;
-}
-
-bool AppDelegate::isIdle() const {
-    return commands.isIdle();
-}
-
-bool AppDelegate::waitForBackgroundWork(std::chrono::milliseconds limit) {
-    return worker.waitIdle(limit);
+    return action.has_value();
 }
 
 // ---- Launch and welcome --------------------------------------------------
@@ -161,9 +119,7 @@ void AppDelegate::finishLaunching() {
     }
     updateMenu();
     showWelcomeIfNeeded();
-    if (!quitting) {
-        log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
-    }
+    log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
 
 void AppDelegate::showWelcomeIfNeeded() {
@@ -172,14 +128,7 @@ void AppDelegate::showWelcomeIfNeeded() {
     }
     // Set before the alert so the welcome never shows twice, however it ends.
     settings->setFlag(welcomeKey, true);
-    const int answer = alerts->run(AlertRequest{
-        std::string(HelperConstants::appName) + " is running",
-        "Look for the Lumivo Helper icon in the menu bar. Return to the gallery and click "
-        "Apply to Mac on any wallpaper.",
-        AlertRequest::Style::informational,
-        {"Open Gallery", "OK"},
-    });
-    if (answer == 0) {
+    if (alerts->run(welcomeAlert()) == 0) {
         browser->open(galleryURL());
     }
 }
@@ -190,6 +139,13 @@ void AppDelegate::enqueue(std::function<void(CommandQueue::Finish)> command) {
     if (!quitting) {
         commands.enqueue(std::move(command));
     }
+}
+
+void AppDelegate::enqueueStep(std::function<void()> step) {
+    enqueue([step = std::move(step)](CommandQueue::Finish finish) {
+        step();
+        finish();
+    });
 }
 
 void AppDelegate::carryOut(const std::optional<std::string>& text, CommandQueue::Finish finish) {
@@ -208,13 +164,7 @@ void AppDelegate::carryOut(const std::optional<std::string>& text, CommandQueue:
                 stopNow();
                 return finish();
             case Route::Kind::apply:
-                apply(route.id(), [this, finish](std::exception_ptr error) {
-                    if (error) {
-                        show(error);
-                    }
-                    finish();
-                });
-                return;
+                return apply(route.id(), std::move(finish));
         }
     } catch (...) {
         show(std::current_exception());
@@ -244,126 +194,56 @@ void AppDelegate::onMenu(MenuAction action) {
     }
 }
 
-// ---- Apply workflow ------------------------------------------------------
+// ---- Apply ---------------------------------------------------------------
 
-void AppDelegate::apply(const std::string& id, Done done) {
+// The menu reads "Downloading..." while the resolver finds the record and the
+// video on the worker; its log lines and progress arrive here before its
+// outcome. Then the player starts, and every way out settles the menu before
+// an error is shown.
+void AppDelegate::apply(const std::string& id, CommandQueue::Finish finish) {
     isDownloading = true;
     updateMenu();
-    // Every way out settles the menu before the caller shows an error.
-    Done settle = [this, done = std::move(done)](std::exception_ptr error) {
-        isDownloading = false;
-        updateMenu();
-        done(error);
-    };
-    record(id, [this, id, settle](const Outcome<std::optional<WallpaperRecord>>& found) {
-        if (found.failed()) {
-            return settle(found.error());
-        }
-        if (!found.value()) {
-            return settle(std::make_exception_ptr(HelperError::missingRecord(id)));
-        }
-        applyResolved(*found.value(), settle);
-    });
-}
-
-void AppDelegate::applyResolved(const WallpaperRecord& record, Done settle) {
-    resolvedVideoURL(record, [this, record, settle](const Outcome<std::filesystem::path>& video) {
-        if (video.failed()) {
-            return settle(video.error());
-        }
-        try {
-            player->start(video.value());
-        } catch (...) {
-            return settle(std::current_exception());
-        }
-        currentTitle = record.title();
-        log("Applied " + record.title());
-        settle(nullptr);
-    });
-}
-
-void AppDelegate::record(const std::string& id, Then<std::optional<WallpaperRecord>> then) {
-    const auto localPath = std::filesystem::path(locations.localManifestURL.path());
-    runBlocking([this, localPath] { return fileManager.isReadableFile(localPath); },
-                [this, id, then, localPath](const Outcome<bool>& readable) {
-                    if (!readable.failed() && readable.value()) {
-                        log("Using local manifest: " + localPath.string());
-                        runBlocking([this, id] { return localManifest.record(id); }, then);
-                        return;
-                    }
-                    remoteRecord(id, then);
-                });
-}
-
-void AppDelegate::remoteRecord(const std::string& id, Then<std::optional<WallpaperRecord>> then) {
-    using Found = Outcome<std::optional<WallpaperRecord>>;
-    runBlocking(
-        [this, id] { return manifest.record(id); },
-        [this, id, then](const Found& remote) {
-            if (!remote.failed()) {
-                return then(remote);
+    applying = std::make_shared<PostedReports>(
+        this, [this](const std::string& message) { log(message); },
+        [this](const std::string& title, int percent) { showProgress(title, percent); });
+    worker.run(
+        this, [this, id, reports = applying] { return resolver.resolve(id, *reports); },
+        [this, finish = std::move(finish)](const Outcome<ResolvedWallpaper>& resolved) {
+            if (!quitting) {
+                finishApply(resolved);
+                finish();
             }
-            log("Remote manifest failed, trying local manifest: " + describe(remote.error()));
-            runBlocking([this, id] { return localManifest.record(id); }, then);
         });
 }
 
-void AppDelegate::resolvedVideoURL(const WallpaperRecord& record,
-                                   Then<std::filesystem::path> then) {
-    using Local = Outcome<std::optional<std::filesystem::path>>;
-    runBlocking([this, record] { return localVideoURL(record); },
-                [this, record, then](const Local& local) {
-                    if (local.failed() || !local.value()) {
-                        return cachedVideo(record, then);
-                    }
-                    log("Using local asset fallback: " + local.value()->string());
-                    then(Outcome(*local.value()));
-                });
-}
-
-void AppDelegate::cachedVideo(const WallpaperRecord& record, Then<std::filesystem::path> then) {
-    using Path = std::filesystem::path;
-    downloadingTitle = record.title();
-    downloadingBytes = record.bytes();
-    lastPercent = -1;
-    runBlocking([this, record] { return cache.localFile(record, policy); },
-                [this, record, then](const Outcome<Path>& cached) {
-                    downloadingTitle.reset();
-                    if (statusItem) {
-                        statusItem->setToolTip(std::string(HelperConstants::appName));
-                    }
-                    if (!cached.failed()) {
-                        return then(cached);
-                    }
-                    // The file may have turned up in the checkout meanwhile.
-                    runBlocking([this, record] { return localVideoURL(record); },
-                                [this, then, cached](const Outcome<std::optional<Path>>& again) {
-                                    if (again.failed() || !again.value()) {
-                                        return then(cached);
-                                    }
-                                    log("Download failed, using local asset fallback: " +
-                                        describe(cached.error()));
-                                    then(Outcome(*again.value()));
-                                });
-                });
-}
-
-std::optional<std::filesystem::path> AppDelegate::localVideoURL(
-    const WallpaperRecord& record) const {
-    return LocalAssets(locations.webPublicRoot.path(), fileManager).file(record.videoUrl());
+void AppDelegate::finishApply(const Outcome<ResolvedWallpaper>& resolved) {
+    applying.reset();
+    std::exception_ptr error = resolved.error();
+    if (!error) {
+        try {
+            player->start(resolved.value().video);
+            currentTitle = resolved.value().title;
+            log("Applied " + resolved.value().title);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }
+    isDownloading = false;
+    if (std::exchange(showsProgress, false) && statusItem) {
+        statusItem->setToolTip(std::string(HelperConstants::appName));
+    }
+    updateMenu();
+    if (error) {
+        show(error);
+    }
 }
 
 // ---- Alerts, menu, pages, log -------------------------------------------
 
 void AppDelegate::show(std::exception_ptr error) {
-    const std::string description = describe(error);
+    const std::string description = localizedDescription(error);
     log("ERROR: " + description);
-    const int answer = alerts->run(AlertRequest{
-        std::string(HelperConstants::appName),
-        description,
-        AlertRequest::Style::warning,
-        {"Open Gallery", "Quit", "Cancel"},
-    });
+    const int answer = alerts->run(errorAlert(description));
     if (answer == 0) {
         browser->open(galleryURL());
     } else if (answer == 1) {
@@ -380,23 +260,26 @@ void AppDelegate::updateMenu() {
     }
 }
 
-void AppDelegate::showProgress(int percent) {
-    if (statusItem && downloadingTitle) {
-        statusItem->setToolTip("Downloading " + *downloadingTitle + ": " + std::to_string(percent) +
-                               "%");
-    }
-}
-
 Url AppDelegate::galleryURL() const {
-    return pageURL(fileManager.fileExists(locations.projectRoot.path()), "/live-wallpapers/");
+    return webPage(fileManager.fileExists(locations.projectRoot.path()), WebPage::gallery);
 }
 
 Url AppDelegate::helperURL() const {
-    return pageURL(fileManager.fileExists(locations.projectRoot.path()), "/mac-helper/");
+    return webPage(fileManager.fileExists(locations.projectRoot.path()), WebPage::helper);
+}
+
+void AppDelegate::showProgress(const std::string& title, int percent) {
+    if (statusItem && !quitting) {
+        showsProgress = true;
+        statusItem->setToolTip("Downloading " + title + ": " + std::to_string(percent) + "%");
+    }
 }
 
 void AppDelegate::log(const std::string& message) {
-    logger->write(logPrefix + message);
+    // Nothing more is said once the helper quits, also by an apply's late reports.
+    if (!quitting) {
+        logger->log(message);
+    }
 }
 
 void AppDelegate::terminateNow() {

@@ -14,30 +14,28 @@
 #include "BlockingWorker.hpp"
 #include "BrowserOpening.hpp"
 #include "CommandQueue.hpp"
-#include "DownloadPolicy.hpp"
 #include "FileDownloading.hpp"
 #include "FileManager.hpp"
 #include "HelperCommands.hpp"
 #include "HelperLocations.hpp"
 #include "Logging.hpp"
 #include "ManifestDataLoading.hpp"
-#include "ManifestStore.hpp"
+#include "PostedReports.hpp"
 #include "SettingsStoring.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
 #include "URLRouter.hpp"
-#include "WallpaperCache.hpp"
 #include "WallpaperPlaying.hpp"
-#include "WallpaperRecord.hpp"
+#include "WallpaperResolver.hpp"
 
 namespace lumivo {
 
 // The helper's composition root: it builds and owns every component for the
 // life of the process and carries out commands (lumivo:// URLs and menu
 // choices) one at a time, in arrival order. Its public operations are entry
-// points for the GUI thread; blocking steps run on one worker thread while the
-// event loop stays live, and all state, log lines, menus and alerts stay on
-// the GUI thread.
+// points for the GUI thread. An apply resolves its video on one worker thread
+// while the event loop stays live; all state, log lines, menus and alerts
+// stay on the GUI thread.
 class AppDelegate : public QObject, public HelperCommands {
   public:
     using ProgressHandler = std::function<void(std::int64_t received, std::int64_t expected)>;
@@ -73,7 +71,7 @@ class AppDelegate : public QObject, public HelperCommands {
     // the cache cannot be set up (no per-user cache directory); the helper
     // must not run then.
     AppDelegate(HelperLocations locations, Sources sources, Platform platform);
-    ~AppDelegate() override;
+    ~AppDelegate() override = default;
 
     // Launch: tray icon and menu, welcome on the first run, start line. Runs as
     // the first command, so URLs that arrive meanwhile wait for it.
@@ -101,46 +99,27 @@ class AppDelegate : public QObject, public HelperCommands {
     Url helperURL() const;
 
     // True when no command runs or waits.
-    bool isIdle() const;
+    bool isIdle() const { return commands.isIdle(); }
     // Waits for the background step in flight, if any; false when `limit` ran
     // out first (for instance a manifest fetch that has not timed out yet).
-    bool waitForBackgroundWork(std::chrono::milliseconds limit);
+    bool waitForBackgroundWork(std::chrono::milliseconds limit) { return worker.waitIdle(limit); }
 
   private:
-    using Done = std::function<void(std::exception_ptr)>;
-    template <typename T>
-    using Then = std::function<void(const Outcome<T>&)>;
-
     void enqueue(std::function<void(CommandQueue::Finish)> command);
+    // A command that ends when `step` returns.
+    void enqueueStep(std::function<void()> step);
     void finishLaunching();
     void carryOut(const std::optional<std::string>& text, CommandQueue::Finish finish);
     void stopNow();
-    void apply(const std::string& id, Done done);
-    void applyResolved(const WallpaperRecord& record, Done done);
-    void record(const std::string& id, Then<std::optional<WallpaperRecord>> then);
-    void remoteRecord(const std::string& id, Then<std::optional<WallpaperRecord>> then);
-    void resolvedVideoURL(const WallpaperRecord& record, Then<std::filesystem::path> then);
-    void cachedVideo(const WallpaperRecord& record, Then<std::filesystem::path> then);
-    // Blocking (file-system checks): runs on the worker.
-    std::optional<std::filesystem::path> localVideoURL(const WallpaperRecord& record) const;
+    void apply(const std::string& id, CommandQueue::Finish finish);
+    void finishApply(const Outcome<ResolvedWallpaper>& resolved);
     void show(std::exception_ptr error);
     void showWelcomeIfNeeded();
     void updateMenu();
     void onMenu(MenuAction action);
-    void showProgress(int percent);
+    void showProgress(const std::string& title, int percent);
     void log(const std::string& message);
     void terminateNow();
-
-    // Runs `step` on the worker and `then` back on the GUI thread, unless the
-    // helper is quitting by then.
-    template <typename Step, typename Then>
-    void runBlocking(Step step, Then then) {
-        worker.run(this, std::move(step), [this, then = std::move(then)](const auto& outcome) {
-            if (!quitting) {
-                then(outcome);
-            }
-        });
-    }
 
     HelperLocations locations;
     std::unique_ptr<Alerting> alerts;
@@ -152,10 +131,7 @@ class AppDelegate : public QObject, public HelperCommands {
     std::function<void()> cancelDownload;
     FileManager& fileManager;
 
-    ManifestStore manifest;
-    ManifestStore localManifest;
-    DownloadPolicy policy;
-    WallpaperCache cache;
+    WallpaperResolver resolver;
     URLRouter router;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<StatusItemShowing> statusItem;
@@ -163,13 +139,12 @@ class AppDelegate : public QObject, public HelperCommands {
     bool isDownloading = false;
 
     bool quitting = false;
-    // Title and size of the video being downloaded, for the tooltip.
-    std::optional<std::string> downloadingTitle;
-    std::atomic<std::int64_t> downloadingBytes{0};
-    std::atomic<int> lastPercent{-1};
+    // The reports of the apply in progress; cancelling them ends it early.
+    std::shared_ptr<PostedReports> applying;
+    bool showsProgress = false;
     CommandQueue commands{this};
-    // Declared last: destroyed first, so a step still running ends before the
-    // stores and the cache it uses go away.
+    // Declared last: destroyed first, so a resolution still running ends
+    // before the resolver it uses goes away.
     BlockingWorker worker;
 };
 

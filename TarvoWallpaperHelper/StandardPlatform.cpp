@@ -36,11 +36,10 @@ AppDelegate::Platform StandardPlatform::platform() {
     auto player = std::make_unique<WallpaperPlayer>();
     // Both end up in the delegate, which destroys the player before the log.
     Logging* playbackLog = log.get();
-    QObject::connect(
-        player.get(), &WallpaperPlayer::playbackFailed, player.get(),
-        [playbackLog](const QString& reason) {
-            playbackLog->write("[LumivoHelper] Playback failed: " + reason.toStdString());
-        });
+    QObject::connect(player.get(), &WallpaperPlayer::playbackFailed, player.get(),
+                     [playbackLog](const QString& reason) {
+                         playbackLog->log("Playback failed: " + reason.toStdString());
+                     });
     AppDelegate::Platform platform;
     platform.player = std::move(player);
     platform.alerts = std::make_unique<MessageBoxAlerts>();

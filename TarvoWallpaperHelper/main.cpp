@@ -66,8 +66,7 @@ int main(int argc, char** argv) {
         delegate = std::make_unique<lumivo::AppDelegate>(
             locations, lumivo::StandardPlatform::sources(), lumivo::StandardPlatform::platform());
     } catch (const std::exception& e) {
-        lumivo::SystemLog().write("[LumivoHelper] Cannot start: " +
-                                  lumivo::localizedDescription(e));
+        lumivo::SystemLog().log("Cannot start: " + lumivo::localizedDescription(e));
         return 1;
     }
 
@@ -80,8 +79,8 @@ int main(int argc, char** argv) {
             delegate.reset();
             return handOver(command).value_or(1);
         case lumivo::HelperBusService::Claim::failed:
-            std::cerr << "[LumivoHelper] Session bus unavailable, lumivo:// URLs cannot reach "
-                         "this helper: "
+            std::cerr << lumivo::logPrefix
+                      << "Session bus unavailable, lumivo:// URLs cannot reach this helper: "
                       << error << "\n";
             break;
     }

@@ -13,6 +13,7 @@
 #include "Commands.hpp"
 #include "HelperConstants.hpp"
 #include "HelperError.hpp"
+#include "ManifestLocation.hpp"
 #include "ManifestStore.hpp"
 #include "URLManifestDataLoader.hpp"
 #include "URLSessionFileDownloader.hpp"
@@ -71,19 +72,6 @@ std::optional<FetchOptions> parseFetchOptions(const std::vector<std::string>& ar
     }
     options.id = *id;
     return options;
-}
-
-// A location containing "://" is a URL; anything else is a local path.
-std::optional<Url> manifestLocation(const std::string& text) {
-    if (text.find("://") != std::string::npos) {
-        return Url::parse(text);
-    }
-    std::error_code error;
-    const auto absolute = fs::absolute(text, error);
-    if (error) {
-        return std::nullopt;
-    }
-    return Url::fileURL(absolute);
 }
 
 // One line on stderr, redrawn in place while bytes arrive.

@@ -6,6 +6,7 @@
 
 #include "Commands.hpp"
 #include "HelperError.hpp"
+#include "ManifestLocation.hpp"
 #include "ManifestStore.hpp"
 #include "RecordJson.hpp"
 #include "URLManifestDataLoader.hpp"
@@ -17,19 +18,6 @@ namespace {
 constexpr const char* manifestUsage =
     "Usage: lumivo manifest check <path-or-url>\n"
     "       lumivo manifest lookup <path-or-url> <id>\n";
-
-// A location containing "://" is a URL; anything else is a local path.
-std::optional<Url> manifestLocation(const std::string& text) {
-    if (text.find("://") != std::string::npos) {
-        return Url::parse(text);
-    }
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(text, error);
-    if (error || text.empty()) {
-        return std::nullopt;
-    }
-    return Url::fileURL(absolute);
-}
 
 }  // namespace
 

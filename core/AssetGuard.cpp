@@ -6,6 +6,7 @@
 #include <deque>
 #include <string>
 
+#include "AsciiText.hpp"
 #include "HelperError.hpp"
 
 namespace lumivo {
@@ -81,13 +82,7 @@ fs::path normalised(const fs::path& path) {
 std::string lowercasedExtension(const fs::path& path) {
     const std::string name = path.filename().string();
     const std::size_t dot = name.rfind('.');
-    std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + 32);
-        }
-    }
-    return extension;
+    return asciiLowercased(dot == std::string::npos ? "" : name.substr(dot + 1));
 }
 
 }  // namespace

@@ -1,25 +1,18 @@
 #include "DownloadPolicy.hpp"
 
-#include <unicode/brkiter.h>
 #include <unicode/uchar.h>
-#include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
+#include "AsciiText.hpp"
 #include "HelperError.hpp"
+#include "UnicodeText.hpp"
 
 namespace lumivo {
 
 namespace {
-
-std::string asciiLowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    });
-    return text;
-}
 
 bool isHexLetter(UChar32 c) {
     return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -29,37 +22,24 @@ bool isHexLetter(UChar32 c) {
 // first code point has a Unicode numeric type) or a hexadecimal letter.
 // Malformed UTF-8 decodes to U+FFFD, which is neither, so it is refused too.
 bool isWellFormedDigestText(const std::string& digest) {
-    const icu::UnicodeString text = icu::UnicodeString::fromUTF8(digest);
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> characters(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status) || !characters) {
+    std::vector<std::string> characters;
+    try {
+        characters = userCharacters(digest, 65);
+    } catch (const std::runtime_error&) {
         return false;
     }
-    characters->setText(text);
-
-    struct Character {
-        std::int32_t start;
-        std::int32_t end;
-    };
-    std::vector<Character> found;
-    for (std::int32_t start = characters->first(), end = characters->next();
-         end != icu::BreakIterator::DONE; start = end, end = characters->next()) {
-        found.push_back({start, end});
-        if (found.size() > 64) {
-            return false;
-        }
-    }
-    if (found.size() != 64) {
+    if (characters.size() != 64) {
         return false;
     }
-    return std::all_of(found.begin(), found.end(), [&](const Character& character) {
-        const UChar32 first = text.char32At(character.start);
-        const bool single = text.moveIndex32(character.start, 1) == character.end;
+    return std::all_of(characters.begin(), characters.end(), [](const std::string& character) {
+        std::int32_t offset = 0;
+        UChar32 first = 0;
+        U8_NEXT(character.data(), offset, static_cast<std::int32_t>(character.size()), first);
+        const bool single = static_cast<std::size_t>(offset) == character.size();
         if (single && isHexLetter(first)) {
             return true;
         }
-        return u_getIntPropertyValue(first, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+        return first >= 0 && u_getIntPropertyValue(first, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
     });
 }
 

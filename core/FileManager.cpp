@@ -8,29 +8,13 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "FileDescriptor.hpp"
+
 namespace lumivo {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Owns a file descriptor; closing is best effort (a read-only descriptor has
-// nothing to lose on close).
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 std::optional<fs::path> absoluteFromEnvironment(const char* name) {
     const char* value = std::getenv(name);
@@ -74,7 +58,7 @@ bool FileManager::fileExists(const fs::path& path) const {
 
 bool FileManager::isReadableFile(const fs::path& path) const {
     struct stat info {};
-    return !hasNUL(path) && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) &&
+    return !hasNUL(path) && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            ::access(path.c_str(), R_OK) == 0;
 }
 
@@ -143,8 +127,8 @@ bool FileManager::readChunks(const fs::path& path, std::size_t chunkSize,
     if (hasNUL(path)) {
         return false;
     }
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.isOpen()) {
         return false;
     }
     ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);

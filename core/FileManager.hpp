@@ -27,7 +27,9 @@ class FileManager {
 
     // Whether something exists at the path, following symbolic links.
     virtual bool fileExists(const std::filesystem::path& path) const;
-    // Whether the path names an existing non-directory that this process may read.
+    // Whether the path names, after following symbolic links, a regular file
+    // that this process may read. FIFOs and devices are not readable files:
+    // opening one could block or never end.
     virtual bool isReadableFile(const std::filesystem::path& path) const;
     // Best effort removal of a file or symbolic link (never a directory).
     // Returns whether something was removed.

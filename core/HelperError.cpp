@@ -92,4 +92,14 @@ std::string localizedDescription(const std::exception& error) {
     return error.what();
 }
 
+std::string localizedDescription(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return localizedDescription(e);
+    } catch (...) {
+        return "Unknown error.";
+    }
+}
+
 }  // namespace lumivo

@@ -86,5 +86,8 @@ class HelperError : public std::exception {
 // The text a user is shown for any failure: the catalogue message for a
 // HelperError, what() for every other exception.
 std::string localizedDescription(const std::exception& error);
+// The same for a captured exception; "Unknown error." for one that is not a
+// std::exception.
+std::string localizedDescription(const std::exception_ptr& error);
 
 }  // namespace lumivo

@@ -145,22 +145,11 @@ std::optional<WallpaperRecord> decodeRecord(std::size_t index, element value,
                            duration, width, height, std::string(format), std::string(updatedAt));
 }
 
-}  // namespace
-
-std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json) {
-    return decode(json, [](std::string_view) { return true; });
-}
-
-std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json,
-                                                     const Selector& select) {
-    if (json.substr(0, 3) == "\xEF\xBB\xBF") {
-        throw ManifestDecodingError("not valid JSON: a byte order mark is not allowed");
-    }
-    // A fresh parser per document: the decoder keeps nothing between calls
-    // and may run on several threads at once.
-    simdjson::dom::parser parser;
+// Checks a parse result and walks its elements.
+std::vector<WallpaperRecord> decodeDocument(simdjson::simdjson_result<element> parsed,
+                                            const ManifestDecoder::Selector& select) {
     element document;
-    if (const auto error = parser.parse(json.data(), json.size()).get(document)) {
+    if (const auto error = std::move(parsed).get(document)) {
         throw ManifestDecodingError(std::string("not valid JSON: ") +
                                     simdjson::error_message(error));
     }
@@ -176,6 +165,42 @@ std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json,
         }
     }
     return records;
+}
+
+void refuseByteOrderMark(std::string_view json) {
+    if (json.substr(0, 3) == "\xEF\xBB\xBF") {
+        throw ManifestDecodingError("not valid JSON: a byte order mark is not allowed");
+    }
+}
+
+}  // namespace
+
+static_assert(ManifestDecoder::padding == simdjson::SIMDJSON_PADDING);
+
+struct ManifestDecoder::Parser {
+    simdjson::dom::parser parser;
+};
+
+ManifestDecoder::ManifestDecoder() : parser_(std::make_unique<Parser>()) {}
+ManifestDecoder::~ManifestDecoder() = default;
+ManifestDecoder::ManifestDecoder(ManifestDecoder&&) noexcept = default;
+ManifestDecoder& ManifestDecoder::operator=(ManifestDecoder&&) noexcept = default;
+
+std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json) {
+    return decode(json, [](std::string_view) { return true; });
+}
+
+std::vector<WallpaperRecord> ManifestDecoder::decode(std::string_view json,
+                                                     const Selector& select) {
+    refuseByteOrderMark(json);
+    simdjson::dom::parser parser;
+    return decodeDocument(parser.parse(json.data(), json.size()), select);
+}
+
+std::vector<WallpaperRecord> ManifestDecoder::parse(const std::string& json,
+                                                    const Selector& select) {
+    refuseByteOrderMark(json);
+    return decodeDocument(parser_->parser.parse(json), select);
 }
 
 }  // namespace lumivo

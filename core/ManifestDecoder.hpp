@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,12 +31,30 @@ class ManifestDecoder {
     // Sees the id of every element in document order; true keeps its record.
     using Selector = std::function<bool(std::string_view id)>;
 
+    // Bytes the parser may read past a document's end. A std::string whose
+    // capacity leaves this much room behind its content is parsed in place.
+    static constexpr std::size_t padding = 64;
+
+    ManifestDecoder();
+    ~ManifestDecoder();
+    ManifestDecoder(ManifestDecoder&&) noexcept;
+    ManifestDecoder& operator=(ManifestDecoder&&) noexcept;
+
     // All records in document order. Throws ManifestDecodingError on the first
     // fault; no partial list is ever returned.
     static std::vector<WallpaperRecord> decode(std::string_view json);
     // Checks the whole document exactly as decode() does, but builds only the
     // records whose id `select` accepts (a lookup needs one of thousands).
     static std::vector<WallpaperRecord> decode(std::string_view json, const Selector& select);
+
+    // As the static decode(), but the parser's memory is kept for the next
+    // document, and `json` is parsed in place when its capacity holds the
+    // padding (else copied once). One call at a time per decoder.
+    std::vector<WallpaperRecord> parse(const std::string& json, const Selector& select);
+
+  private:
+    struct Parser;
+    std::unique_ptr<Parser> parser_;
 };
 
 }  // namespace lumivo

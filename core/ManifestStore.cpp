@@ -4,7 +4,6 @@
 #include <unordered_set>
 
 #include "HelperError.hpp"
-#include "ManifestDecoder.hpp"
 #include "UnicodeText.hpp"
 
 namespace lumivo {
@@ -29,8 +28,9 @@ auto withManifestErrors(Body body) -> decltype(body()) {
 }  // namespace
 
 std::vector<WallpaperRecord> ManifestStore::allRecords() const {
-    return withManifestErrors(
-        [&] { return validate(ManifestDecoder::decode(loader_->loadData(url_))); });
+    return withManifestErrors([&] {
+        return validate(decode(loader_->loadData(url_), [](std::string_view) { return true; }));
+    });
 }
 
 std::optional<WallpaperRecord> ManifestStore::record(std::string_view id) const {
@@ -38,18 +38,23 @@ std::optional<WallpaperRecord> ManifestStore::record(std::string_view id) const 
         const std::string wanted = toNFC(id);
         std::vector<std::string> ids;
         // Every element is checked, but only a matching record is built.
-        auto matches =
-            ManifestDecoder::decode(loader_->loadData(url_), [&](std::string_view candidate) {
-                ids.emplace_back(candidate);
-                // Byte-identical ids are equal in any normal form; skip the work.
-                return candidate == id || toNFC(candidate) == wanted;
-            });
+        auto matches = decode(loader_->loadData(url_), [&](std::string_view candidate) {
+            ids.emplace_back(candidate);
+            // Byte-identical ids are equal in any normal form; skip the work.
+            return candidate == id || toNFC(candidate) == wanted;
+        });
         validateIds(ids);
         if (matches.empty()) {
             return std::nullopt;
         }
         return std::move(matches.front());
     });
+}
+
+std::vector<WallpaperRecord> ManifestStore::decode(const std::string& json,
+                                                   const ManifestDecoder::Selector& select) const {
+    const std::lock_guard lock(decoderMutex_);
+    return decoder_.parse(json, select);
 }
 
 std::vector<WallpaperRecord> ManifestStore::validate(std::vector<WallpaperRecord> records) {

@@ -1,21 +1,24 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ManifestDataLoading.hpp"
+#include "ManifestDecoder.hpp"
 #include "Url.hpp"
 #include "WallpaperRecord.hpp"
 
 namespace lumivo {
 
 // Answers which wallpaper has a given id in the manifest at one URL. Every
-// query reads, decodes and validates the whole manifest afresh; nothing is
-// cached, so a changed manifest counts from the next query on. Holds no
-// mutable state: concurrent queries are safe when the loader's are.
+// query reads, decodes and validates the whole manifest afresh; no record is
+// cached, so a changed manifest counts from the next query on. Only the
+// parser's memory is kept between queries. Concurrent queries are safe when
+// the loader's are (their decoding takes turns).
 class ManifestStore {
   public:
     ManifestStore(Url url, std::unique_ptr<ManifestDataLoading> loader)
@@ -36,8 +39,14 @@ class ManifestStore {
     // The same checks over the ids of a document, in document order.
     static void validateIds(const std::vector<std::string>& ids);
 
+    // Decodes under the lock, reusing the parser's memory.
+    std::vector<WallpaperRecord> decode(const std::string& json,
+                                        const ManifestDecoder::Selector& select) const;
+
     Url url_;
     std::unique_ptr<ManifestDataLoading> loader_;
+    mutable std::mutex decoderMutex_;
+    mutable ManifestDecoder decoder_;
 };
 
 }  // namespace lumivo

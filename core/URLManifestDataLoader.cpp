@@ -5,43 +5,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <system_error>
 
+#include "AsciiText.hpp"
 #include "CurlEasy.hpp"
+#include "FileDescriptor.hpp"
 #include "HelperError.hpp"
+#include "ManifestDecoder.hpp"
 
 namespace lumivo {
 
 namespace {
 
-std::string lowercase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string errnoText(int error) {
-    return std::error_code(error, std::generic_category()).message();
-}
-
 std::string tooLarge(std::size_t maxBytes) {
     return "the manifest is larger than " + std::to_string(maxBytes) + " bytes";
 }
-
-struct FileDescriptor {
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int fd;
-};
 
 // Collects a response body, refusing more than `maxBytes`.
 struct BodySink {
@@ -69,7 +47,7 @@ std::string URLManifestDataLoader::loadData(const Url& url) {
         throw HelperError::manifestLoadFailed("the manifest location has no scheme: " +
                                               url.absoluteString());
     }
-    const std::string lowered = lowercase(*scheme);
+    const std::string lowered = asciiLowercased(*scheme);
     if (lowered == "file") {
         return readFile(url);
     }
@@ -81,7 +59,7 @@ std::string URLManifestDataLoader::loadData(const Url& url) {
 }
 
 std::string URLManifestDataLoader::readFile(const Url& url) const {
-    if (const auto host = url.host(); host && lowercase(*host) != "localhost") {
+    if (const auto host = url.host(); host && asciiLowercased(*host) != "localhost") {
         throw HelperError::manifestLoadFailed("file URL names another host: " + *host);
     }
     const std::string path = url.path();
@@ -94,34 +72,49 @@ std::string URLManifestDataLoader::readFile(const Url& url) const {
         throw HelperError::manifestLoadFailed("file URL path contains a NUL byte: " +
                                               url.absoluteString());
     }
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer. It changes
+    // nothing for the regular file that is read.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.isOpen()) {
         throw HelperError::manifestLoadFailed(path + ": " + errnoText(errno));
     }
-    std::string content;
     struct stat status {};
-    if (::fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-        content.reserve(std::min<std::size_t>(static_cast<std::size_t>(status.st_size), maxBytes_));
+    if (::fstat(file.get(), &status) != 0) {
+        throw HelperError::manifestLoadFailed(path + ": " + errnoText(errno));
     }
-    // The limit is enforced while reading (not from the size above), so
-    // pipes, devices and files that grow while being read are bounded too.
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
+    // A FIFO or a device could block or never end.
+    if (!S_ISREG(status.st_mode)) {
+        throw HelperError::manifestLoadFailed(path + ": not a regular file");
+    }
+    const auto size = static_cast<std::size_t>(status.st_size);
+    if (size > maxBytes_) {
+        throw HelperError::manifestLoadFailed(path + ": " + tooLarge(maxBytes_));
+    }
+    // One read into a buffer of the final size, with room for the parser's
+    // padding behind it, so that the decoder parses it in place.
+    std::string content;
+    content.reserve(size + ManifestDecoder::padding);
+    content.resize(size);
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::read(file.get(), content.data() + filled, size - filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             throw HelperError::manifestLoadFailed(path + ": " + errnoText(errno));
         }
         if (got == 0) {
-            break;
+            break;  // the file shrank since fstat
         }
-        if (static_cast<std::size_t>(got) > maxBytes_ - content.size()) {
-            throw HelperError::manifestLoadFailed(path + ": " + tooLarge(maxBytes_));
-        }
-        content.append(buffer, static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
     }
+    // A file that grew since fstat would be cut short; refuse it instead.
+    char probe = 0;
+    if (filled == size && ::read(file.get(), &probe, 1) > 0) {
+        throw HelperError::manifestLoadFailed(path + ": the file changed while it was read");
+    }
+    content.resize(filled);
     return content;
 }
 

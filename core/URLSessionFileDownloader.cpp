@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "FileDescriptor.hpp"
 #include "HelperError.hpp"
 
 namespace lumivo {
@@ -26,10 +27,6 @@ constexpr std::int64_t progressStep = 1 << 20;
 // Larger reads than libcurl's 16 KiB default cut the per-chunk overhead.
 constexpr long receiveBufferBytes = 256 * 1024;
 
-std::string errnoText(int error) {
-    return std::generic_category().message(error);
-}
-
 // The partial body, open for writing under a unique name beside the
 // destination. Removed on destruction unless it was renamed into place.
 class PartialFile {
@@ -41,12 +38,13 @@ class PartialFile {
             char suffix[16];
             std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
             path_ = directory / (destination.filename().string() + suffix);
-            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0 || errno != EEXIST) {
+            fd_ = FileDescriptor(
+                ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (fd_.isOpen() || errno != EEXIST) {
                 break;
             }
         }
-        if (fd_ < 0) {
+        if (!fd_.isOpen()) {
             const std::string where =
                 directory.empty() ? "the current directory" : directory.string();
             throw HelperError::downloadFailed("Could not create a file in " + where + ": " +
@@ -54,9 +52,7 @@ class PartialFile {
         }
     }
     ~PartialFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+        fd_.close();
         if (!installed_) {
             fileManager_.removeItem(path_);
         }
@@ -67,7 +63,7 @@ class PartialFile {
     // Writes all of `data`; returns the errno of a failed write, or 0.
     int write(const char* data, std::size_t size) {
         while (size > 0) {
-            const ssize_t written = ::write(fd_, data, size);
+            const ssize_t written = ::write(fd_.get(), data, size);
             if (written < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -83,11 +79,9 @@ class PartialFile {
     // Closes the file (a delayed write error surfaces here) and renames it to
     // `destination`, replacing what was there. Throws downloadFailed.
     void install(const fs::path& destination) {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) {
+        if (const int error = fd_.close(); error != 0) {
             throw HelperError::downloadFailed("Could not write " + destination.string() + ": " +
-                                              errnoText(errno) + ".");
+                                              errnoText(error) + ".");
         }
         try {
             fileManager_.moveItem(path_, destination);
@@ -100,7 +94,7 @@ class PartialFile {
   private:
     FileManager& fileManager_;
     fs::path path_;
-    int fd_ = -1;
+    FileDescriptor fd_;
     bool installed_ = false;
 };
 

@@ -1,9 +1,12 @@
 #include "UnicodeText.hpp"
 
+#include <unicode/brkiter.h>
 #include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 namespace lumivo {
@@ -33,6 +36,27 @@ std::string toNFC(std::string_view text) {
                                  u_errorName(status));
     }
     return normalized;
+}
+
+std::vector<std::string> userCharacters(std::string_view text, std::size_t limit) {
+    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> breaks(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status) || !breaks) {
+        throw std::runtime_error("Text segmentation is unavailable.");
+    }
+    breaks->setText(unicode);
+    std::vector<std::string> characters;
+    for (std::int32_t start = breaks->first(), end = breaks->next();
+         end != icu::BreakIterator::DONE && characters.size() < limit;
+         start = end, end = breaks->next()) {
+        std::string character;
+        unicode.tempSubStringBetween(start, end).toUTF8String(character);
+        characters.push_back(std::move(character));
+    }
+    return characters;
 }
 
 }  // namespace lumivo

@@ -1,14 +1,14 @@
 #include "WallpaperCache.hpp"
 
 #include <openssl/evp.h>
-#include <unicode/brkiter.h>
-#include <unicode/unistr.h>
 #include <uuid/uuid.h>
 
 #include <regex>
 #include <system_error>
 
+#include "AsciiText.hpp"
 #include "HelperError.hpp"
+#include "UnicodeText.hpp"
 
 namespace lumivo {
 
@@ -29,25 +29,15 @@ void requireSafeID(const std::string& id) {
 
 // The first `count` user-perceived characters of a UTF-8 text, so that a
 // multi-byte character is never cut in half.
-std::string prefixCharacters(const std::string& text, int count) {
-    const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> characters(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    if (U_FAILURE(status) || !characters) {
-        throw HelperError::cacheFailed("Text segmentation is unavailable.");
-    }
-    characters->setText(unicode);
-    std::int32_t end = characters->first();
-    for (int i = 0; i < count; ++i) {
-        const std::int32_t next = characters->next();
-        if (next == icu::BreakIterator::DONE) {
-            break;
-        }
-        end = next;
-    }
+std::string prefixCharacters(const std::string& text, std::size_t count) {
     std::string prefix;
-    unicode.tempSubString(0, end).toUTF8String(prefix);
+    try {
+        for (const std::string& character : userCharacters(text, count)) {
+            prefix += character;
+        }
+    } catch (const std::runtime_error& error) {
+        throw HelperError::cacheFailed(error.what());
+    }
     return prefix;
 }
 
@@ -57,19 +47,6 @@ std::string randomUUID() {
     char text[37];
     uuid_unparse_upper(uuid, text);
     return text;
-}
-
-bool equalIgnoringASCIICase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // ".<id>-<UUID>.download", possibly followed by a downloader's own suffix for

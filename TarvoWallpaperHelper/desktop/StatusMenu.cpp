@@ -1,5 +1,7 @@
 #include "StatusMenu.hpp"
 
+#include <utility>
+
 namespace lumivo {
 
 StatusMenu statusMenu(bool isDownloading, const std::optional<std::string>& currentTitle) {
@@ -16,6 +18,21 @@ StatusMenu statusMenu(bool isDownloading, const std::optional<std::string>& curr
         MenuEntry{true, "", '\0', false, MenuAction::none},
         MenuEntry{false, "Quit Helper", 'q', true, MenuAction::quit},
     };
+}
+
+std::optional<MenuAction> menuActionNamed(std::string_view name) {
+    static constexpr std::pair<std::string_view, MenuAction> actions[] = {
+        {"stop-wallpaper", MenuAction::stopWallpaper},
+        {"open-gallery", MenuAction::openGallery},
+        {"check-for-updates", MenuAction::checkForUpdates},
+        {"quit", MenuAction::quit},
+    };
+    for (const auto& [actionName, action] : actions) {
+        if (name == actionName) {
+            return action;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace lumivo

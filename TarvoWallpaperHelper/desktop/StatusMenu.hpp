@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumivo {
@@ -29,5 +30,9 @@ using StatusMenu = std::vector<MenuEntry>;
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
 // Updates and Quit Helper, with separators.
 StatusMenu statusMenu(bool isDownloading, const std::optional<std::string>& currentTitle);
+
+// The menu action that a D-Bus ActivateAction names: "stop-wallpaper",
+// "open-gallery", "check-for-updates" or "quit"; absent for any other name.
+std::optional<MenuAction> menuActionNamed(std::string_view name);
 
 }  // namespace lumivo

@@ -82,9 +82,9 @@ TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging
         createIcon();
         return;
     }
-    log.write(
-        "[LumivoHelper] No system tray available; commands still work through lumivo:// "
-        "URLs, and the icon appears when a tray starts");
+    log.log(
+        "No system tray available; commands still work through lumivo:// URLs, and the icon "
+        "appears when a tray starts");
     watcher_ = std::make_unique<QDBusServiceWatcher>(watcherName, QDBusConnection::sessionBus(),
                                                      QDBusServiceWatcher::WatchForRegistration);
     connect(watcher_.get(), &QDBusServiceWatcher::serviceRegistered, this, [this] {

@@ -48,7 +48,7 @@ inline std::string recordObject(const std::string& id,
     std::string out;
     for (const auto& [key, value] : overrides) {
         if (!value.empty()) {
-            out += (out.empty() ? "{\"" : ",\"") + key + "\":" + value;
+            out.append(out.empty() ? "{\"" : ",\"").append(key).append("\":").append(value);
         }
     }
     return out + "}";
@@ -58,7 +58,8 @@ inline std::string recordObject(const std::string& id,
 inline std::string manifestWithIds(const std::vector<std::string>& ids) {
     std::string out;
     for (const auto& id : ids) {
-        out += (out.empty() ? "[" : ",") + recordObject(id);
+        out += out.empty() ? "[" : ",";
+        out += recordObject(id);
     }
     return out.empty() ? "[]" : out + "]";
 }

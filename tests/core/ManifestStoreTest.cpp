@@ -36,8 +36,13 @@ TEST(ManifestStore, RefusesEmptyOrRepeatedIdsAndPassesLoaderErrorsAsHelperErrors
         {serve("[]"), HelperError::emptyManifest()},
         {serve(" \t\n"), HelperError::manifestLoadFailed("not valid JSON: Empty: no JSON found")},
         // Decoding covers the whole document before any id is compared.
-        {serve("[" + recordObject("a") + "," + recordObject("a") + "," +
-               recordObject("b", {{"videoUrl", "\"https://x.y:99999/v.mp4\""}}) + "]"),
+        {serve(std::string("[")
+                   .append(recordObject("a"))
+                   .append(",")
+                   .append(recordObject("a"))
+                   .append(",")
+                   .append(recordObject("b", {{"videoUrl", "\"https://x.y:99999/v.mp4\""}}))
+                   .append("]")),
          HelperError::manifestLoadFailed("element 2: key \"videoUrl\" is not a valid URL")},
         // The id whose second occurrence comes first.
         {serve(manifestWithIds({"a", "b", "b", "a"})), HelperError::duplicateManifestID("b")},

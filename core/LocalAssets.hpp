@@ -16,7 +16,8 @@ class LocalAssets {
     LocalAssets(std::filesystem::path webPublicRoot, const FileManager& fileManager)
         : webPublicRoot_(std::move(webPublicRoot).lexically_normal()), fileManager_(fileManager) {}
 
-    // The readable MP4 file (symbolic links resolved) that `videoUrl`'s path
+    // The readable regular MP4 file (symbolic links resolved; a FIFO or a
+    // device does not count) that `videoUrl`'s path
     // names under the web root, when the path begins with one of the two
     // prefixes (exactly, case-sensitive). Absent otherwise, and for a path
     // whose ".." segments would leave the web root.

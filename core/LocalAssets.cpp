@@ -1,9 +1,10 @@
 #include "LocalAssets.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 #include <system_error>
+
+#include "AsciiText.hpp"
 
 namespace lumivo {
 
@@ -18,10 +19,7 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& ro
 }
 
 bool hasMP4Extension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".mp4";
+    return asciiLowercased(path.extension().string()) == ".mp4";
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+#include "HelperAlerts.hpp"
+
+#include "HelperConstants.hpp"
+
+namespace lumivo {
+
+AlertRequest welcomeAlert() {
+    return AlertRequest{
+        std::string(HelperConstants::appName) + " is running",
+        "Look for the Lumivo Helper icon in the menu bar. Return to the gallery and click "
+        "Apply to Mac on any wallpaper.",
+        AlertRequest::Style::informational,
+        {"Open Gallery", "OK"},
+    };
+}
+
+AlertRequest errorAlert(const std::string& description) {
+    return AlertRequest{
+        std::string(HelperConstants::appName),
+        description,
+        AlertRequest::Style::warning,
+        {"Open Gallery", "Quit", "Cancel"},
+    };
+}
+
+}  // namespace lumivo

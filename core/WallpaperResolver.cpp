@@ -1,0 +1,108 @@
+#include "WallpaperResolver.hpp"
+
+#include <algorithm>
+
+#include "HelperError.hpp"
+
+namespace lumivo {
+
+namespace {
+
+void throwIfCancelled(const ResolutionReporting& reports) {
+    if (reports.isCancelled()) {
+        throw ResolutionCancelled();
+    }
+}
+
+}  // namespace
+
+WallpaperResolver::WallpaperResolver(Setup setup)
+    : manifest_(std::move(setup.manifestEndpoint), std::move(setup.remoteLoader)),
+      localManifest_(setup.localManifestURL, std::move(setup.localLoader)),
+      localManifestPath_(setup.localManifestURL.path()),
+      assets_(std::move(setup.webPublicRoot), *setup.fileManager),
+      policy_(std::move(setup.policy)),
+      cache_(std::move(setup.downloader), *setup.fileManager),
+      fileManager_(*setup.fileManager) {}
+
+ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionReporting& reports) {
+    try {
+        WallpaperRecord found = record(id, reports);
+        throwIfCancelled(reports);
+        std::filesystem::path file = video(found, reports);
+        throwIfCancelled(reports);
+        return {found.title(), std::move(file)};
+    } catch (const ResolutionCancelled&) {
+        throw;
+    } catch (...) {
+        // A step that a cancel cut short fails; the cancel is what happened.
+        throwIfCancelled(reports);
+        throw;
+    }
+}
+
+WallpaperRecord WallpaperResolver::record(const std::string& id,
+                                          ResolutionReporting& reports) const {
+    std::optional<WallpaperRecord> found;
+    if (fileManager_.isReadableFile(localManifestPath_)) {
+        // The checkout's manifest answers alone, record or not.
+        reports.log("Using local manifest: " + localManifestPath_.string());
+        found = localManifest_.record(id);
+    } else {
+        try {
+            // An id the remote manifest does not hold is not looked up locally.
+            found = manifest_.record(id);
+        } catch (const std::exception& error) {
+            throwIfCancelled(reports);
+            reports.log("Remote manifest failed, trying local manifest: " +
+                        localizedDescription(error));
+            found = localManifest_.record(id);
+        }
+    }
+    if (!found) {
+        throw HelperError::missingRecord(id);
+    }
+    return *std::move(found);
+}
+
+std::filesystem::path WallpaperResolver::video(const WallpaperRecord& record,
+                                               ResolutionReporting& reports) {
+    if (auto local = assets_.file(record.videoUrl())) {
+        reports.log("Using local asset fallback: " + local->string());
+        return *std::move(local);
+    }
+    download_ = Download{&reports, record.title(), record.bytes(), -1};
+    struct Done {
+        Download& download;
+        ~Done() { download = Download{}; }
+    } done{download_};
+    try {
+        return cache_.localFile(record, policy_);
+    } catch (const std::exception& error) {
+        throwIfCancelled(reports);
+        // The file may have turned up in the checkout meanwhile.
+        if (auto local = assets_.file(record.videoUrl())) {
+            reports.log("Download failed, using local asset fallback: " +
+                        localizedDescription(error));
+            return *std::move(local);
+        }
+        throw;
+    }
+}
+
+void WallpaperResolver::downloadProgressed(std::int64_t received, std::int64_t expected) {
+    if (download_.reports == nullptr) {
+        return;
+    }
+    const std::int64_t total = expected > 0 ? expected : download_.declaredBytes;
+    if (total <= 0) {
+        return;
+    }
+    const int percent = static_cast<int>(std::clamp<std::int64_t>(received * 100 / total, 0, 100));
+    if (percent != download_.percent) {
+        download_.percent = percent;
+        download_.reports->downloadProgress(download_.title, percent);
+    }
+}
+
+}  // namespace lumivo

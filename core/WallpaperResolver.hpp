@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "DownloadPolicy.hpp"
+#include "FileDownloading.hpp"
+#include "FileManager.hpp"
+#include "LocalAssets.hpp"
+#include "ManifestDataLoading.hpp"
+#include "ManifestStore.hpp"
+#include "ResolutionReporting.hpp"
+#include "Url.hpp"
+#include "WallpaperCache.hpp"
+#include "WallpaperRecord.hpp"
+
+namespace lumivo {
+
+// What an apply plays: the record's title and a readable local video file.
+struct ResolvedWallpaper {
+    std::string title;
+    std::filesystem::path video;
+};
+
+// Thrown by WallpaperResolver::resolve() when its caller cancelled it: the
+// apply ends without an error to show.
+class ResolutionCancelled : public std::exception {
+  public:
+    const char* what() const noexcept override { return "The wallpaper was not applied."; }
+};
+
+// Turns a wallpaper id into a video file the player can show, as an apply
+// does: the record comes from the developer checkout's manifest when that file
+// is readable, else from the remote manifest with the local one as fallback;
+// the video from the checkout's assets when it is there, else from the
+// verified cache, with a second look at the checkout when the cache fails.
+// Owns the two manifest stores, the download policy and the cache. Blocking;
+// one resolve() at a time.
+class WallpaperResolver {
+  public:
+    struct Setup {
+        Url manifestEndpoint;
+        std::unique_ptr<ManifestDataLoading> remoteLoader;
+        Url localManifestURL;
+        std::unique_ptr<ManifestDataLoading> localLoader;
+        // Where the checkout's /assets/ and /velmor-assets/ files are.
+        std::filesystem::path webPublicRoot;
+        DownloadPolicy policy;
+        std::unique_ptr<FileDownloading> downloader;
+        FileManager* fileManager = nullptr;
+    };
+
+    // Loads, downloads and touches nothing. Throws as WallpaperCache's
+    // default root does when there is no per-user cache directory.
+    explicit WallpaperResolver(Setup setup);
+
+    // The video for `id`, with its log lines and download progress reported
+    // to `reports`. Throws missingRecord for an id the manifest consulted does
+    // not hold, the local manifest's error after the remote one failed (the
+    // remote error is only logged), the cache's error when no checkout file
+    // turns up either, and ResolutionCancelled once `reports` is cancelled.
+    ResolvedWallpaper resolve(const std::string& id, ResolutionReporting& reports);
+
+    // Where the downloader reports to: bytes received so far and the length
+    // the server announced (-1 for none, then the record's size counts).
+    // Call on the resolving thread, which is where a download runs.
+    void downloadProgressed(std::int64_t received, std::int64_t expected);
+
+  private:
+    WallpaperRecord record(const std::string& id, ResolutionReporting& reports) const;
+    std::filesystem::path video(const WallpaperRecord& record, ResolutionReporting& reports);
+
+    ManifestStore manifest_;
+    ManifestStore localManifest_;
+    std::filesystem::path localManifestPath_;
+    LocalAssets assets_;
+    DownloadPolicy policy_;
+    WallpaperCache cache_;
+    FileManager& fileManager_;
+
+    // The download in progress, for downloadProgressed().
+    struct Download {
+        ResolutionReporting* reports = nullptr;
+        std::string title;
+        std::int64_t declaredBytes = 0;
+        int percent = -1;
+    };
+    Download download_;
+};
+
+}  // namespace lumivo
