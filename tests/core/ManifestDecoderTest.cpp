@@ -19,40 +19,62 @@ std::string decodingError(const std::string& json) {
     }
 }
 
-// Grammar faults in general are left to the conformance cases below.
-TEST(ManifestDecoder, RefusesDocumentsBreakingTheRecordRules) {
-    const std::string valid = recordObject("ok");
-    auto one = [&](const std::map<std::string, std::string>& overrides) {
-        return "[" + valid + "," + recordObject("x", overrides) + "]";
-    };
-    const std::vector<std::pair<std::string, std::string>> table = {
-        {"", "not valid JSON: "},
-        {"\xEF\xBB\xBF[]", "not valid JSON: a byte order mark is not allowed"},
-        {"{\"wallpapers\":[" + valid + "]}", "the top level must be an array"},
-        {"[" + valid + ",[]]", "element 1 must be an object"},
-        {one({{"bytes", "\"12\""}}), "element 1: key \"bytes\" must be an integer"},
-        {one({{"width", "1e3"}}), "element 1: key \"width\" must be an integer"},
-        {one({{"height", "9223372036854775808"}}),
-         "element 1: key \"height\" is out of the signed 64-bit range"},
-        {one({{"bytes", "1e400"}}), "not valid JSON: "},
-        {one({{"duration", "\"12\""}}), "element 1: key \"duration\" must be a number"},
-        {one({{"updatedAt", ""}, {"UpdatedAt", "\"x\""}}),
-         "element 1: key \"updatedAt\" is missing"},
-        {one({{"title", "null"}}), "element 1: key \"title\" must not be null"},
-        {one({{"id", "7"}}), "element 1: key \"id\" must be a string"},
-        {one({{"videoUrl", "\"\""}}), "element 1: key \"videoUrl\" is not a valid URL"},
-        {one({{"thumbnailUrl", "{}"}}),
-         "element 1: key \"thumbnailUrl\" must be a string holding a URL"},
-        {"[" + valid.substr(0, valid.size() - 1) + ",\"sha256\":\"b\"}]",
-         "element 0: key \"sha256\" occurs more than once"},
-        // Several faults: the first in field order is reported.
-        {one({{"format", "1"}, {"slug", "null"}, {"id", ""}}), "element 1: key \"id\" is missing"},
-    };
-    for (const auto& [json, expected] : table) {
-        const std::string error = decodingError(json);
-        EXPECT_TRUE(error.starts_with(expected) && !error.empty()) << json << ": " << error;
-    }
+const std::string valid = recordObject("ok");
+
+// A valid record, then one with `overrides`.
+std::string one(const std::map<std::string, std::string>& overrides) {
+    std::string json = "[" + valid;
+    json += ",";
+    json += recordObject("x", overrides);
+    return json + "]";
 }
+
+struct Refusal {
+    const char* name;
+    std::string json;
+    std::string error;  // how the error text begins
+};
+
+class RecordRules : public testing::TestWithParam<Refusal> {};
+
+// Grammar faults in general are left to the conformance cases below.
+TEST_P(RecordRules, RefuseTheDocument) {
+    const std::string error = decodingError(GetParam().json);
+    EXPECT_TRUE(error.starts_with(GetParam().error) && !error.empty()) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ManifestDecoder, RecordRules,
+    testing::Values(
+        Refusal{"Empty", "", "not valid JSON: "},
+        Refusal{"ByteOrderMark", "\xEF\xBB\xBF[]",
+                "not valid JSON: a byte order mark is not allowed"},
+        Refusal{"TopLevelObject", "{\"wallpapers\":[" + valid + "]}",
+                "the top level must be an array"},
+        Refusal{"ElementNotAnObject", "[" + valid + ",[]]", "element 1 must be an object"},
+        Refusal{"IntegerAsString", one({{"bytes", "\"12\""}}),
+                "element 1: key \"bytes\" must be an integer"},
+        Refusal{"IntegerInExponentForm", one({{"width", "1e3"}}),
+                "element 1: key \"width\" must be an integer"},
+        Refusal{"IntegerOutOfRange", one({{"height", "9223372036854775808"}}),
+                "element 1: key \"height\" is out of the signed 64-bit range"},
+        Refusal{"NumberOutOfRange", one({{"bytes", "1e400"}}), "not valid JSON: "},
+        Refusal{"NumberAsString", one({{"duration", "\"12\""}}),
+                "element 1: key \"duration\" must be a number"},
+        Refusal{"KeysAreCaseSensitive", one({{"updatedAt", ""}, {"UpdatedAt", "\"x\""}}),
+                "element 1: key \"updatedAt\" is missing"},
+        Refusal{"Null", one({{"title", "null"}}), "element 1: key \"title\" must not be null"},
+        Refusal{"StringAsNumber", one({{"id", "7"}}), "element 1: key \"id\" must be a string"},
+        Refusal{"EmptyURL", one({{"videoUrl", "\"\""}}),
+                "element 1: key \"videoUrl\" is not a valid URL"},
+        Refusal{"URLNotAString", one({{"thumbnailUrl", "{}"}}),
+                "element 1: key \"thumbnailUrl\" must be a string holding a URL"},
+        Refusal{"RepeatedKey", "[" + valid.substr(0, valid.size() - 1) + ",\"sha256\":\"b\"}]",
+                "element 0: key \"sha256\" occurs more than once"},
+        // Several faults: the first in field order is reported.
+        Refusal{"FirstFaultInFieldOrder", one({{"format", "1"}, {"slug", "null"}, {"id", ""}}),
+                "element 1: key \"id\" is missing"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Each case is the value of an extra key of a valid record, so only the JSON
 // grammar decides: every y_ case must decode, every n_ case fail as invalid JSON.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "CannedResponses.hpp"
 #include "CoreFixtures.hpp"
@@ -6,6 +7,53 @@
 
 namespace lumivo {
 namespace {
+
+const std::string exact = test::bodyOf(1000);
+const std::string tooLarge = "! the manifest is larger than 1000 bytes";
+
+// A named row: the URL read and the body or "! " failure reason expected.
+using Row = std::pair<const char*, std::pair<std::string, std::string>>;
+
+// One loopback HTTPS server and one directory of files for the whole suite:
+// exact.json (1000 bytes, the limit), big.json (1001) and fifo.json (a FIFO).
+class URLManifestDataLoaderTest : public testing::TestWithParam<Row> {
+  public:
+    static void SetUpTestSuite() {
+        test::trustTestCertificateAuthority();
+        server = new test::HttpsTestServer;
+        test::serveCannedResponses(*server, finished);
+        directory = new test::TemporaryDirectory;
+        test::writeFile(*directory / "exact.json", exact);
+        test::writeFile(*directory / "big.json", exact + " ");
+        ASSERT_EQ(::mkfifo((*directory / "fifo.json").c_str(), 0600), 0);
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        delete directory;
+    }
+
+    // `text` with "{https}" (the server's origin), "{dir}" (the directory's
+    // path), "{file}" (its file URL) and "{closed}" (a closed port) filled in.
+    static std::string expand(std::string text) {
+        const std::pair<std::string, std::string> fields[] = {
+            {"{https}", server->url("")},
+            {"{file}", Url::fileURL(directory->path()).absoluteString()},
+            {"{dir}", directory->path().string()},
+            {"{closed}", std::to_string(closedPort)},
+        };
+        for (const auto& [field, value] : fields) {
+            for (auto at = text.find(field); at != std::string::npos; at = text.find(field)) {
+                text.replace(at, field.size(), value);
+            }
+        }
+        return text;
+    }
+
+    static inline const std::atomic<bool> finished = true;
+    static inline test::HttpsTestServer* server = nullptr;
+    static inline test::TemporaryDirectory* directory = nullptr;
+    static inline const int closedPort = test::unusedLoopbackPort();
+};
 
 // The body read from `url` with a 1000-byte limit, or "! " and the failure reason.
 std::string load(const std::string& url) {
@@ -17,51 +65,53 @@ std::string load(const std::string& url) {
     }
 }
 
-TEST(URLManifestDataLoader, ReadsWithinTheLimitFromHTTPSOrFilesAndFailsWithClearReasons) {
-    test::trustTestCertificateAuthority();
-    const std::atomic<bool> finished = true;
-    test::HttpsTestServer server;
-    test::serveCannedResponses(server, finished);
-    const test::TemporaryDirectory directory;
-    const std::string exact = test::bodyOf(1000);
-    test::writeFile(directory / "exact.json", exact);
-    test::writeFile(directory / "big.json", exact + " ");
-    const std::string dir = directory.path().string();
-    const std::string base = Url::fileURL(directory.path()).absoluteString();
-    const std::string tooLarge = "the manifest is larger than 1000 bytes";
-    const std::string closedPort = std::to_string(test::unusedLoopbackPort());
-
-    const std::vector<std::pair<std::string, std::string>> table = {
-        {server.url("/sized/1000"), exact},
-        {server.url("/hops/1"), exact},
-        {server.url("/sized/1001"), "! " + tooLarge},
-        // No length announced: the limit must hold while the body streams.
-        {server.url("/chunked/3000"), "! " + tooLarge},
-        {server.url("/status/404"), "! HTTP 404"},
-        {server.url("/status/300"), "! HTTP 300"},
-        {server.url("/hops/http"), "! Protocol \"http\" not supported"},
-        {"https://localhost:" + closedPort + "/",
-         "! Failed to connect to localhost port " + closedPort},
-        {"http://localhost/x.json",
-         "! unsupported URL scheme \"http\"; only https and file URLs are read"},
-        {base + "/exact.json", exact},
-        {base + "/big.json", "! " + dir + "/big.json: " + tooLarge},
-        {base + "/missing.json", "! " + dir + "/missing.json: No such file or directory"},
-        {base, "! " + dir + ": Is a directory"},
-        {base + "/exact.json%00.png",
-         "! file URL path contains a NUL byte: " + base + "/exact.json%00.png"},
-        {"file:exact.json", "! file URL has no absolute path: file:exact.json"},
-        {"file://elsewhere/etc/hosts", "! file URL names another host: elsewhere"},
-        {"/no/scheme.json", "! the manifest location has no scheme: /no/scheme.json"},
-    };
-    for (const auto& [url, expected] : table) {
-        const std::string outcome = load(url);
-        // A failure reason may go on with detail; a body must match exactly.
-        EXPECT_TRUE(expected.starts_with("! ") ? outcome.starts_with(expected)
-                                               : outcome == expected)
-            << url << ": " << outcome.substr(0, 200);
-    }
+TEST_P(URLManifestDataLoaderTest, ReadsWithinTheLimitOrFailsWithAClearReason) {
+    const std::string url = expand(GetParam().second.first);
+    const std::string expected = expand(GetParam().second.second);
+    const std::string outcome = load(url);
+    // A failure reason may go on with detail; a body must match exactly.
+    EXPECT_TRUE(expected.starts_with("! ") ? outcome.starts_with(expected) : outcome == expected)
+        << url << ": " << outcome.substr(0, 200);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Https, URLManifestDataLoaderTest,
+    testing::Values(
+        Row{"BodyAtTheLimit", {"{https}/sized/1000", exact}},
+        Row{"AfterARedirect", {"{https}/hops/1", exact}},
+        Row{"AnnouncedOverTheLimit", {"{https}/sized/1001", tooLarge}},
+        // No length announced: the limit must hold while the body streams.
+        Row{"StreamedOverTheLimit", {"{https}/chunked/3000", tooLarge}},
+        Row{"NotFound", {"{https}/status/404", "! HTTP 404"}},
+        Row{"RedirectWithoutLocation", {"{https}/status/300", "! HTTP 300"}},
+        Row{"RedirectToHttp", {"{https}/hops/http", "! Protocol \"http\" not supported"}},
+        Row{"ClosedPort",
+            {"https://localhost:{closed}/", "! Failed to connect to localhost port {closed}"}},
+        Row{"PlainHttp",
+            {"http://localhost/x.json",
+             "! unsupported URL scheme \"http\"; only https and file URLs are read"}}),
+    [](const auto& info) { return std::string(info.param.first); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, URLManifestDataLoaderTest,
+    testing::Values(
+        Row{"FileAtTheLimit", {"{file}/exact.json", exact}},
+        Row{"FileOverTheLimit", {"{file}/big.json", "! {dir}/big.json: the manifest is larger"}},
+        Row{"MissingFile",
+            {"{file}/missing.json", "! {dir}/missing.json: No such file or directory"}},
+        Row{"Directory", {"{file}", "! {dir}: not a regular file"}},
+        // Opening a FIFO must neither wait for a writer nor read it.
+        Row{"Fifo", {"{file}/fifo.json", "! {dir}/fifo.json: not a regular file"}},
+        Row{"DecodedNul",
+            {"{file}/exact.json%00.png",
+             "! file URL path contains a NUL byte: {file}/exact.json%00.png"}},
+        Row{"RelativePath",
+            {"file:exact.json", "! file URL has no absolute path: file:exact.json"}},
+        Row{"OtherHost",
+            {"file://elsewhere/etc/hosts", "! file URL names another host: elsewhere"}},
+        Row{"NoScheme",
+            {"/no/scheme.json", "! the manifest location has no scheme: /no/scheme.json"}}),
+    [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace
 }  // namespace lumivo

@@ -18,30 +18,39 @@ Outcome route(const char* text) {
     }
 }
 
-TEST(URLRouter, MapsCommandURLsToRoutesOrErrors) {
-    const std::vector<std::pair<const char*, Outcome>> table = {
-        {"lumivo://ping/anything?x=1", Route::ping()},
-        {"lumivo://stop", Route::stop()},
-        {"lumivo://apply/abc/def?x=1#top", Route::apply("abc")},
-        {"lumivo://apply/a%20b", Route::apply("a b")},
-        {"lumivo://apply//abc", Route::apply("abc")},
-        {"lumivo://apply/", HelperError::badID()},
-        {"lumivo://apply?id=abc", HelperError::badID()},
-        {"lumivo://PING", HelperError::unknownAction("PING")},
-        // Without an authority the first segment is the action.
-        {"lumivo:///stop", Route::stop()},
-        {"lumivo:/apply/abc", Route::apply("abc")},
-        {"lumivo:/apply", HelperError::badID()},
-        {"lumivo:", HelperError::unknownAction("")},
-        {"lumivo:x/stop", HelperError::unknownAction("")},
-        {"other://apply/abc", HelperError::badURL()},
-        {"LUMIVO://ping", HelperError::badURL()},
-        {"//ping", HelperError::badURL()},
-    };
-    for (const auto& [text, expected] : table) {
-        EXPECT_EQ(route(text), expected) << text;
-    }
+struct Case {
+    const char* name;
+    const char* url;
+    Outcome expected;
+};
+
+class URLRouterTest : public testing::TestWithParam<Case> {};
+
+TEST_P(URLRouterTest, MapsTheCommandURL) {
+    EXPECT_EQ(route(GetParam().url), GetParam().expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    URLRouter, URLRouterTest,
+    testing::Values(
+        Case{"Ping", "lumivo://ping/anything?x=1", Route::ping()},
+        Case{"Stop", "lumivo://stop", Route::stop()},
+        Case{"ApplyTakesTheFirstSegment", "lumivo://apply/abc/def?x=1#top", Route::apply("abc")},
+        Case{"ApplyDecodesTheId", "lumivo://apply/a%20b", Route::apply("a b")},
+        Case{"ApplySkipsEmptySegments", "lumivo://apply//abc", Route::apply("abc")},
+        Case{"ApplyWithoutId", "lumivo://apply/", HelperError::badID()},
+        Case{"ApplyIdInTheQueryIsNoId", "lumivo://apply?id=abc", HelperError::badID()},
+        Case{"ActionsAreCaseSensitive", "lumivo://PING", HelperError::unknownAction("PING")},
+        // Without an authority the first segment is the action.
+        Case{"EmptyAuthority", "lumivo:///stop", Route::stop()},
+        Case{"NoAuthority", "lumivo:/apply/abc", Route::apply("abc")},
+        Case{"NoAuthorityNoId", "lumivo:/apply", HelperError::badID()},
+        Case{"NothingAfterTheScheme", "lumivo:", HelperError::unknownAction("")},
+        Case{"RelativePath", "lumivo:x/stop", HelperError::unknownAction("")},
+        Case{"OtherScheme", "other://apply/abc", HelperError::badURL()},
+        Case{"SchemeIsCaseSensitive", "LUMIVO://ping", HelperError::badURL()},
+        Case{"NoScheme", "//ping", HelperError::badURL()}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumivo
