@@ -71,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{.name = "ZeroBytes", .bytes = 0, .expected = size},
         Case{.name = "NegativeBytes", .bytes = -1, .expected = size},
         // The digest is 64 user-perceived characters, each a hex letter or numeric.
-        Case{.name = "MixedCaseHex", .sha256 = "0123456789abcdefABCDEF" + std::string(42, '9')},
+        Case{.name = "MixedCaseHex",
+             .sha256 = std::string("0123456789abcdefABCDEF").append(42, '9')},
         Case{.name = "ShortDigest", .sha256 = a63, .expected = digest},
         Case{.name = "LongDigest", .sha256 = a63 + "aa", .expected = digest},
         Case{.name = "NotHex", .sha256 = a63 + "g", .expected = digest},

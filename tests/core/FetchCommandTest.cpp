@@ -17,12 +17,16 @@ class FetchCommandTest : public ::testing::Test {
         const auto record = [this](const std::string& id, const std::string& path,
                                    const std::string& sha256) {
             return test::recordObject(
-                id, {{"videoUrl", '"' + server.url(path) + '"'}, {"sha256", '"' + sha256 + '"'}});
+                id, {{"videoUrl", std::string("\"").append(server.url(path)).append("\"")},
+                     {"sha256", std::string("\"").append(sha256).append("\"")}});
         };
         // Nothing is served at /v/gone.mp4: a 404 error page with an empty body.
-        test::writeFile(manifest, "[" + record("clip", "/sized/5000.mp4", test::sha256Of(video)) +
-                                      "," + record("gone", "/v/gone.mp4", std::string(64, 'a')) +
-                                      "]");
+        test::writeFile(manifest,
+                        std::string("[")
+                            .append(record("clip", "/sized/5000.mp4", test::sha256Of(video)))
+                            .append(",")
+                            .append(record("gone", "/v/gone.mp4", std::string(64, 'a')))
+                            .append("]"));
     }
 
     ToolRun lumivo(std::vector<std::string> args) {

@@ -12,14 +12,14 @@ TEST(ManifestCommand, ChecksAndLooksUpManifests) {
     const test::TemporaryDirectory dir;
     test::writeFile(dir / "good.json", test::manifestWithIds({"a", "b", "c"}));
     test::writeFile(dir / "dup.json", test::manifestWithIds({"a", "abc", "abc"}));
-    test::writeFile(dir / "m.json",
-                    "[" +
-                        test::recordObject("x", {{"title", R"("T\t\"q\" \\ \u0001 caf\u00e9")"},
-                                                 {"duration", "0.1"},
-                                                 {"bytes", "-9223372036854775808"},
-                                                 {"height", "9223372036854775807"},
-                                                 {"extra", "true"}}) +
-                        "]");
+    test::writeFile(dir / "m.json", std::string("[")
+                                        .append(test::recordObject(
+                                            "x", {{"title", R"("T\t\"q\" \\ \u0001 caf\u00e9")"},
+                                                  {"duration", "0.1"},
+                                                  {"bytes", "-9223372036854775808"},
+                                                  {"height", "9223372036854775807"},
+                                                  {"extra", "true"}}))
+                                        .append("]"));
     const std::string printed =
         R"({"id":"x","slug":"s","title":"T\t\"q\" \\ \u0001 caf)"
         "\xc3\xa9"
@@ -31,7 +31,7 @@ TEST(ManifestCommand, ChecksAndLooksUpManifests) {
         "\n";
     const std::vector<std::pair<std::vector<std::string>, test::ToolRun>> table = {
         {{"manifest", "check", "good.json"}, {0, "3 wallpapers\n", ""}},
-        {{"manifest", "check", "file://" + (dir / "good.json").string()},
+        {{"manifest", "check", std::string("file://").append((dir / "good.json").string())},
          {0, "3 wallpapers\n", ""}},
         {{"manifest", "lookup", "m.json", "x"}, {0, printed, ""}},
         {{"manifest", "check", "dup.json"},
