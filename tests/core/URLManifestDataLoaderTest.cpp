@@ -2,6 +2,7 @@
 
 #include "CannedResponses.hpp"
 #include "CoreFixtures.hpp"
+#include "RawSocketServer.hpp"
 #include "URLManifestDataLoader.hpp"
 
 namespace lumivo {
@@ -61,6 +62,36 @@ TEST(URLManifestDataLoader, ReadsWithinTheLimitFromHTTPSOrFilesAndFailsWithClear
                                                : outcome == expected)
             << url << ": " << outcome.substr(0, 200);
     }
+}
+
+// Both phases would otherwise wait for the loader's 30 s and 60 s time-outs.
+TEST(URLManifestDataLoader, CancelEndsTheRunningLoadWhileConnectingOrStalledAndNothingLater) {
+    test::trustTestCertificateAuthority();
+    std::atomic<bool> finished = false;
+    test::HttpsTestServer server;
+    test::serveCannedResponses(server, finished);
+    test::RawSocketServer silent(test::RawSocketServer::Behaviour::silent);
+    URLManifestDataLoader loader;
+    EXPECT_FALSE(loader.cancel()) << "nothing runs yet";
+    for (const std::string& url :
+         {"https://127.0.0.1:" + std::to_string(silent.port()) + "/m.json", server.url("/stall")}) {
+        std::atomic<bool> ended = false;
+        std::thread canceller([&] {
+            while (!ended && !loader.cancel()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const auto error = test::thrownBy([&] { loader.loadData(Url::parse(url).value()); });
+        ended = true;
+        canceller.join();
+        EXPECT_EQ(error, HelperError::manifestLoadCancelled()) << url;
+        EXPECT_TRUE(error && error->isCancellation()) << url;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << url;
+    }
+    finished = true;
+    EXPECT_FALSE(loader.cancel());
+    EXPECT_EQ(loader.loadData(Url::parse(server.url("/sized/100")).value()), test::bodyOf(100));
 }
 
 }  // namespace
