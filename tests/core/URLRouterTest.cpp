@@ -43,5 +43,13 @@ TEST(URLRouter, MapsCommandURLsToRoutesOrErrors) {
     }
 }
 
+TEST(URLRouter, RefusesCommandURLsLongerThan8KiBBeforeParsing) {
+    const std::string prefix = "lumivo://apply/";
+    const std::string longest = prefix + std::string(8192 - prefix.size(), 'a');
+    EXPECT_EQ(test::thrownBy([&] { URLRouter::checkLength(longest); }), std::nullopt);
+    EXPECT_EQ(test::thrownBy([&] { URLRouter::checkLength(longest + "a"); }),
+              HelperError::badURL());
+}
+
 }  // namespace
 }  // namespace lumivo
