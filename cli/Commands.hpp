@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,5 +14,10 @@ int manifestCommand(const std::vector<std::string>& args);
 int fetchCommand(const std::vector<std::string>& args);
 // `cache list`: prints each cached video with its size in bytes.
 int cacheCommand(const std::vector<std::string>& args);
+
+// The directory a --cache-dir value names, made absolute. Throws
+// std::runtime_error with a message for an empty value, or for a relative one
+// that cannot be resolved (the working directory was deleted).
+std::filesystem::path cacheDirectoryArgument(const std::string& value);
 
 }  // namespace lumivo::cli

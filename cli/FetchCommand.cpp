@@ -9,6 +9,7 @@
 #include <iostream>
 #include <memory>
 #include <set>
+#include <stdexcept>
 
 #include "Commands.hpp"
 #include "HelperConstants.hpp"
@@ -31,7 +32,7 @@ constexpr const char* fetchUsage =
 struct FetchOptions {
     std::string manifest;
     std::set<std::string> allowedHosts;
-    std::optional<fs::path> cacheDirectory;
+    std::optional<std::string> cacheDirectory;
     std::string id;
 };
 
@@ -60,7 +61,7 @@ std::optional<FetchOptions> parseFetchOptions(const std::vector<std::string>& ar
         } else if (name == "--allow-host") {
             options.allowedHosts.insert(*value);
         } else if (name == "--cache-dir") {
-            options.cacheDirectory = fs::absolute(*value);
+            options.cacheDirectory = *value;
         } else if (name.starts_with("--") || id) {
             return std::nullopt;
         } else {
@@ -109,19 +110,54 @@ class ProgressBar {
     bool drawn_ = false;
 };
 
-// Ctrl-C or SIGTERM during a download cancels it, so the command ends through
-// the normal failure path and leaves no partial file; otherwise the signal
-// keeps its default effect.
-std::atomic<URLSessionFileDownloader*> interruptible{nullptr};
+// SIGINT, SIGTERM or SIGHUP cancels the transfer running at that moment, so
+// the command ends through its normal failure path: no partial file is left
+// and it exits 1 with a message. A second signal has the default effect.
+std::atomic<URLManifestDataLoader*> interruptibleLoad{nullptr};
+std::atomic<URLSessionFileDownloader*> interruptibleDownload{nullptr};
+std::atomic<bool> interrupted{false};
+constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void cancelOnSignal(int signal) {
-    URLSessionFileDownloader* downloader = interruptible.load();
-    if (downloader != nullptr && downloader->cancel()) {
+    if (interrupted.exchange(true)) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
         return;
     }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    if (URLManifestDataLoader* loader = interruptibleLoad.load()) {
+        loader->cancel();
+    }
+    if (URLSessionFileDownloader* downloader = interruptibleDownload.load()) {
+        downloader->cancel();
+    }
 }
+
+// Handles the signals for as long as it lives.
+struct InterruptHandling {
+    InterruptHandling(URLManifestDataLoader& loader, URLSessionFileDownloader& downloader) {
+        static_assert(std::atomic<bool>::is_always_lock_free);
+        interruptibleLoad.store(&loader);
+        interruptibleDownload.store(&downloader);
+        for (const int signal : interruptSignals) {
+            std::signal(signal, cancelOnSignal);
+        }
+    }
+    ~InterruptHandling() {
+        for (const int signal : interruptSignals) {
+            std::signal(signal, SIG_DFL);
+        }
+        interruptibleLoad.store(nullptr);
+        interruptibleDownload.store(nullptr);
+    }
+    InterruptHandling(const InterruptHandling&) = delete;
+    InterruptHandling& operator=(const InterruptHandling&) = delete;
+    // Throws when a signal came while nothing could be cancelled.
+    static void check() {
+        if (interrupted.load()) {
+            throw std::runtime_error("lumivo: interrupted.");
+        }
+    }
+};
 
 }  // namespace
 
@@ -143,38 +179,35 @@ int fetchCommand(const std::vector<std::string>& args) {
 
     ProgressBar bar;
     try {
-        const ManifestStore store(*manifest, std::make_unique<URLManifestDataLoader>());
-        const auto record = store.record(options->id);
-        if (!record) {
-            throw HelperError::missingRecord(options->id);
-        }
-
+        const std::optional<fs::path> cacheDirectory =
+            options->cacheDirectory
+                ? std::optional(cacheDirectoryArgument(*options->cacheDirectory))
+                : std::nullopt;
         FileManager& fileManager = FileManager::standard();
+        auto loader = std::make_unique<URLManifestDataLoader>();
         auto downloader = std::make_unique<URLSessionFileDownloader>(fileManager);
+        URLManifestDataLoader& load = *loader;
         URLSessionFileDownloader& transfer = *downloader;
         if (::isatty(STDERR_FILENO)) {
             transfer.setProgressHandler([&bar](std::int64_t received, std::int64_t expected) {
                 bar.update(received, expected);
             });
         }
+        const ManifestStore store(*manifest, std::move(loader));
         WallpaperCache cache =
-            options->cacheDirectory
-                ? WallpaperCache(*options->cacheDirectory, std::move(downloader), fileManager)
-                : WallpaperCache(std::move(downloader), fileManager);
+            cacheDirectory ? WallpaperCache(*cacheDirectory, std::move(downloader), fileManager)
+                           : WallpaperCache(std::move(downloader), fileManager);
+        // After the store and the cache, so it ends before they do.
+        const InterruptHandling interruptHandling(load, transfer);
 
-        interruptible.store(&transfer);
-        std::signal(SIGINT, cancelOnSignal);
-        std::signal(SIGTERM, cancelOnSignal);
-        struct Restore {
-            ~Restore() {
-                std::signal(SIGINT, SIG_DFL);
-                std::signal(SIGTERM, SIG_DFL);
-                interruptible.store(nullptr);
-            }
-        } restore;
-
+        const auto record = store.record(options->id);
+        InterruptHandling::check();
+        if (!record) {
+            throw HelperError::missingRecord(options->id);
+        }
         const fs::path file =
             cache.localFile(*record, DownloadPolicy(hosts, DownloadPolicy::defaultMaxBytes));
+        InterruptHandling::check();
         bar.finish();
         std::cout << file.string() << "\n";
         return 0;

@@ -20,10 +20,7 @@ constexpr const char* usage =
     "A bare path names a local file; https:// and file:// URLs are read as such.\n"
     "Options: --help, --version\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int run(std::vector<std::string> args) {
     if (args.empty()) {
         std::cerr << usage;
         return 2;
@@ -49,4 +46,19 @@ int main(int argc, char** argv) {
     }
     std::cerr << "lumivo: unknown command '" << command << "'\n\n" << usage;
     return 2;
+}
+
+}  // namespace
+
+// Every command reports its own failures; this is the last line of defence,
+// so that no failure ends the tool with an abort instead of a message.
+int main(int argc, char** argv) {
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& error) {
+        std::cerr << "lumivo: " << error.what() << "\n";
+    } catch (...) {
+        std::cerr << "lumivo: unexpected failure\n";
+    }
+    return 1;
 }

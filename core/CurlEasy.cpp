@@ -49,14 +49,86 @@ CurlEasy::CurlEasy(const std::string& url, std::chrono::seconds idleTimeout)
     }
 }
 
-std::string CurlEasy::perform() {
+bool CurlEasy::Canceller::cancel() noexcept {
+    // A transfer draws its number before it counts as running, so every
+    // running transfer is numbered below `limit`.
+    if (running_.load() == 0) {
+        return false;
+    }
+    const std::uint64_t limit = started_.load();
+    std::uint64_t current = cancelledBelow_.load();
+    while (current < limit && !cancelledBelow_.compare_exchange_weak(current, limit)) {
+    }
+    return true;
+}
+
+std::string CurlEasy::perform(Canceller* canceller) {
     errorBuffer_[0] = '\0';
-    const CURLcode code = curl_easy_perform(handle_.get());
+    cancelled_ = false;
+    std::uint64_t number = 0;
+    if (canceller != nullptr) {
+        number = canceller->started_.fetch_add(1);
+        canceller->running_.fetch_add(1);
+    }
+    struct Finished {
+        Canceller* canceller;
+        ~Finished() {
+            if (canceller != nullptr) {
+                canceller->running_.fetch_sub(1);
+            }
+        }
+    } finished{canceller};
+    const auto cancelRequested = [&] {
+        return canceller != nullptr && canceller->cancelledBelow_.load() > number;
+    };
+
+    // The transfer is driven here rather than by curl_easy_perform, whose
+    // wait between checks can last a second while nothing arrives, so that
+    // a cancel is noticed within cancelLatency in every phase.
+    CURL* easy = handle_.get();
+    const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
+                                                                      curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) {
+        resultCode_ = CURLE_OUT_OF_MEMORY;
+        return "libcurl could not start a transfer";
+    }
+    CURLcode code = CURLE_OK;
+    std::string multiFailure;
+    for (;;) {
+        int active = 0;
+        CURLMcode step = curl_multi_perform(multi.get(), &active);
+        if (step == CURLM_OK && active == 0) {
+            int queued = 0;
+            const CURLMsg* message = curl_multi_info_read(multi.get(), &queued);
+            code = message != nullptr && message->msg == CURLMSG_DONE ? message->data.result
+                                                                      : CURLE_RECV_ERROR;
+            break;
+        }
+        if (step == CURLM_OK && cancelRequested()) {
+            cancelled_ = true;
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        if (step == CURLM_OK) {
+            step = curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(cancelLatency.count()),
+                                   nullptr);
+        }
+        if (step != CURLM_OK) {
+            code = CURLE_RECV_ERROR;
+            multiFailure = curl_multi_strerror(step);
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+
     resultCode_ = code;
     if (code == CURLE_OK) {
         return {};
     }
-    if (errorBuffer_[0] != '\0') {
+    if (!multiFailure.empty()) {
+        return multiFailure;
+    }
+    if (errorBuffer_[0] != '\0' && !cancelled_) {
         return errorBuffer_.get();
     }
     return curl_easy_strerror(code);

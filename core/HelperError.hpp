@@ -57,6 +57,18 @@ class HelperError : public std::exception {
     static HelperError unreadableFile() { return HelperError(Case::unreadableFile); }
     static HelperError noMainScreen() { return HelperError(Case::noMainScreen); }
 
+    // What a transfer ended by a cancel throws: downloadFailed("Download was
+    // cancelled.") and manifestLoadFailed("the load was cancelled").
+    // isCancellation() tells them apart from every other failure, so a caller
+    // can end a cancelled job quietly.
+    static HelperError downloadCancelled() { return downloadFailed("Download was cancelled."); }
+    static HelperError manifestLoadCancelled() {
+        return manifestLoadFailed("the load was cancelled");
+    }
+    bool isCancellation() const {
+        return *this == downloadCancelled() || *this == manifestLoadCancelled();
+    }
+
     Case kind() const { return kind_; }
     // The text payload; absent for the cases without one and for a
     // disallowedDownloadHost whose URL had no host.

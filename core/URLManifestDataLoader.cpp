@@ -118,7 +118,7 @@ std::string URLManifestDataLoader::readFile(const Url& url) const {
     return content;
 }
 
-std::string URLManifestDataLoader::fetch(const Url& url) const {
+std::string URLManifestDataLoader::fetch(const Url& url) {
     BodySink sink{{}, maxBytes_};
     std::string error;
     long status = 0;
@@ -128,7 +128,10 @@ std::string URLManifestDataLoader::fetch(const Url& url) const {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &BodySink::write);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
         curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-        error = curl.perform();
+        error = curl.perform(&canceller_);
+        if (curl.cancelled()) {
+            throw HelperError::manifestLoadCancelled();
+        }
         status = curl.responseCode();
     } catch (const std::runtime_error& failure) {
         throw HelperError::manifestLoadFailed(failure.what());

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 
+#include "CurlEasy.hpp"
 #include "ManifestDataLoading.hpp"
 
 namespace lumivo {
@@ -12,8 +13,8 @@ namespace lumivo {
 // 5 redirects; system CAs or SSL_CERT_FILE; 30 s connect and `idleTimeout`
 // idle time-outs; any final status outside 2xx fails). Content longer than
 // `maxBytes` is refused from either source. Every failure is thrown as
-// HelperError::manifestLoadFailed with a reason. Holds only its settings;
-// safe to use from several threads at once.
+// HelperError::manifestLoadFailed with a reason. Safe to use from several
+// threads at once; cancel() may be called from any thread.
 class URLManifestDataLoader : public ManifestDataLoading {
   public:
     static constexpr std::size_t defaultMaxBytes = 64 * 1024 * 1024;
@@ -23,14 +24,23 @@ class URLManifestDataLoader : public ManifestDataLoading {
                                    std::chrono::seconds idleTimeout = defaultIdleTimeout)
         : maxBytes_(maxBytes), idleTimeout_(idleTimeout) {}
 
+    // Throws HelperError::manifestLoadCancelled() when cancel() ended the load.
     std::string loadData(const Url& url) override;
+
+    // Ends the HTTPS loads running at this moment within
+    // CurlEasy::cancelLatency, also while connecting or while the server
+    // sends nothing. Without a running load it does nothing, so it never
+    // affects a later load. Returns whether a load was running. Lock-free,
+    // hence safe from a signal handler. Reading a file: URL is not affected.
+    bool cancel() noexcept { return canceller_.cancel(); }
 
   private:
     std::string readFile(const Url& url) const;
-    std::string fetch(const Url& url) const;
+    std::string fetch(const Url& url);
 
     std::size_t maxBytes_;
     std::chrono::seconds idleTimeout_;
+    CurlEasy::Canceller canceller_;
 };
 
 }  // namespace lumivo

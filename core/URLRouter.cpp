@@ -5,6 +5,12 @@
 
 namespace lumivo {
 
+void URLRouter::checkLength(std::string_view text) {
+    if (text.size() > maxURLLength) {
+        throw HelperError::badURL();
+    }
+}
+
 Route URLRouter::parse(const Url& url) {
     const auto scheme = url.scheme();
     if (!scheme || *scheme != HelperConstants::urlScheme) {

@@ -21,7 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* cancelledReason = "Download was cancelled.";
 // Progress is reported at most once per this many bytes, and at the end.
 constexpr std::int64_t progressStep = 1 << 20;
 // Larger reads than libcurl's 16 KiB default cut the per-chunk overhead.
@@ -107,19 +106,9 @@ struct Transfer {
     std::int64_t expected = -1;
     bool expectedKnown = false;
     std::int64_t lastReported = -1;
-    const std::atomic<std::uint64_t>* cancelled = nullptr;
-    std::uint64_t generation = 0;
     URLSessionFileDownloader::ProgressHandler progress;
     bool capExceeded = false;
-    bool wasCancelled = false;
     int writeError = 0;
-
-    bool cancelRequested() {
-        if (cancelled->load() == generation) {
-            wasCancelled = true;
-        }
-        return wasCancelled;
-    }
 
     void report() {
         if (!progress || lastReported == received) {
@@ -137,9 +126,6 @@ struct Transfer {
 std::size_t receive(char* data, std::size_t size, std::size_t count, void* context) {
     auto& transfer = *static_cast<Transfer*>(context);
     const std::size_t length = size * count;
-    if (transfer.cancelRequested()) {
-        return 0;
-    }
     if (!transfer.expectedKnown) {
         curl_off_t announced = -1;
         curl_easy_getinfo(transfer.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
@@ -165,28 +151,11 @@ std::size_t receive(char* data, std::size_t size, std::size_t count, void* conte
     return length;
 }
 
-// Called often while data flows and about once a second while it does not,
-// which bounds how long a cancel takes to be noticed.
-int checkCancelled(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Transfer*>(context)->cancelRequested() ? 1 : 0;
-}
-
 }  // namespace
 
 URLSessionFileDownloader::URLSessionFileDownloader(FileManager& fileManager,
                                                    std::chrono::seconds idleTimeout)
-    : fileManager_(fileManager), idleTimeout_(idleTimeout) {
-    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
-}
-
-bool URLSessionFileDownloader::cancel() noexcept {
-    const std::uint64_t generation = running_.load();
-    if (generation == 0) {
-        return false;
-    }
-    cancelled_.store(generation);
-    return true;
-}
+    : fileManager_(fileManager), idleTimeout_(idleTimeout) {}
 
 void URLSessionFileDownloader::setProgressHandler(ProgressHandler handler) {
     std::lock_guard lock(handlerMutex_);
@@ -198,15 +167,13 @@ void URLSessionFileDownloader::download(const Url& from, const fs::path& to,
     if (maxBytes < 0) {
         throw HelperError::badDownloadSize();
     }
-    const std::uint64_t generation = nextGeneration_.fetch_add(1);
-    std::uint64_t idle = 0;
-    if (!running_.compare_exchange_strong(idle, generation)) {
+    if (busy_.exchange(true)) {
         throw HelperError::downloadFailed("Another download is already running.");
     }
     struct Finished {
-        std::atomic<std::uint64_t>& running;
-        ~Finished() { running.store(0); }
-    } finished{running_};
+        std::atomic<bool>& busy;
+        ~Finished() { busy.store(false); }
+    } finished{busy_};
 
     Transfer transfer;
     {
@@ -214,8 +181,6 @@ void URLSessionFileDownloader::download(const Url& from, const fs::path& to,
         transfer.progress = progressHandler_;
     }
     transfer.maxBytes = maxBytes;
-    transfer.cancelled = &cancelled_;
-    transfer.generation = generation;
 
     PartialFile file(to, fileManager_);
     transfer.file = &file;
@@ -231,15 +196,12 @@ void URLSessionFileDownloader::download(const Url& from, const fs::path& to,
     transfer.handle = handle;
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receive);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkCancelled);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, receiveBufferBytes);
 
-    const std::string failure = curl.perform();
-    if (transfer.cancelRequested()) {
-        throw HelperError::downloadFailed(cancelledReason);
+    const std::string failure = curl.perform(&canceller_);
+    if (curl.cancelled()) {
+        throw HelperError::downloadCancelled();
     }
     if (transfer.capExceeded || curl.resultCode() == CURLE_FILESIZE_EXCEEDED) {
         throw HelperError::badDownloadSize();

@@ -29,16 +29,17 @@ class URLSessionFileDownloader : public FileDownloading {
 
     // Throws badDownloadSize when the announced length or the bytes received
     // exceed `maxBytes` (exactly `maxBytes` passes); downloadFailed with
-    // libcurl's detailed error text on a transport failure, with "Download
-    // was cancelled." after cancel(), or with the file-system error. The HTTP
-    // status is not examined: an error page is saved like any other body.
+    // libcurl's detailed error text on a transport failure, or with the
+    // file-system error; HelperError::downloadCancelled() after cancel(). The
+    // HTTP status is not examined: an error page is saved like any other body.
     void download(const Url& from, const std::filesystem::path& to, std::int64_t maxBytes) override;
 
-    // Ends the download running at this moment promptly (within about a
-    // second) with downloadFailed. Without a running download it does
+    // Ends the transfer running at this moment within
+    // CurlEasy::cancelLatency; download() then throws
+    // HelperError::downloadCancelled(). Without a running transfer it does
     // nothing, so it never affects a later download. Returns whether a
-    // download was running. Lock-free, hence safe from a signal handler.
-    bool cancel() noexcept;
+    // transfer was running. Lock-free, hence safe from a signal handler.
+    bool cancel() noexcept { return canceller_.cancel(); }
 
     // Replaces the handler used by downloads that start afterwards.
     void setProgressHandler(ProgressHandler handler);
@@ -46,11 +47,8 @@ class URLSessionFileDownloader : public FileDownloading {
   private:
     FileManager& fileManager_;
     std::chrono::seconds idleTimeout_;
-    // Each download gets a generation number; cancel() marks the generation
-    // that was running, so a late cancel cannot reach the next download.
-    std::atomic<std::uint64_t> nextGeneration_{1};
-    std::atomic<std::uint64_t> running_{0};
-    std::atomic<std::uint64_t> cancelled_{0};
+    std::atomic<bool> busy_{false};
+    CurlEasy::Canceller canceller_;
     std::mutex handlerMutex_;
     ProgressHandler progressHandler_;
 };

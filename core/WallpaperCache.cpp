@@ -3,11 +3,15 @@
 #include <openssl/evp.h>
 #include <uuid/uuid.h>
 
+#include <algorithm>
+#include <map>
+#include <optional>
 #include <regex>
 #include <system_error>
 
 #include "AsciiText.hpp"
 #include "HelperError.hpp"
+#include "OwnerLock.hpp"
 #include "UnicodeText.hpp"
 
 namespace lumivo {
@@ -19,10 +23,12 @@ namespace {
 constexpr std::size_t hashChunkBytes = 1048576;
 
 // The id goes verbatim into file names, so anything that could leave the
-// directory is refused.
+// directory is refused, and so are control characters (a newline in a file
+// name breaks every line-based listing of the directory).
 void requireSafeID(const std::string& id) {
+    const auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7f; };
     if (id.empty() || id == "." || id == ".." || id.find('/') != std::string::npos ||
-        id.find('\0') != std::string::npos) {
+        std::any_of(id.begin(), id.end(), isControl)) {
         throw HelperError::badID();
     }
 }
@@ -49,13 +55,21 @@ std::string randomUUID() {
     return text;
 }
 
-// ".<id>-<UUID>.download", possibly followed by a downloader's own suffix for
-// its partial file.
-bool isTemporaryDownloadName(const std::string& name) {
+// The files of one download share the stem ".<id>-<UUID>.download": the
+// temporary itself, its owner's lock (ownerLockSuffix) and a downloader's own
+// partial files (another suffix). Returns the stem, or nothing for any other
+// name.
+std::optional<std::string> temporaryDownloadStem(const std::string& name) {
     static const std::regex pattern(
-        R"(\.[\s\S]+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\.download([\s\S]*))");
-    return std::regex_match(name, pattern);
+        R"((\.[\s\S]+-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\.download)[\s\S]*)");
+    std::smatch match;
+    if (!std::regex_match(name, match, pattern)) {
+        return std::nullopt;
+    }
+    return match[1].str();
 }
+
+constexpr const char* ownerLockSuffix = ".lock";
 
 struct DigestContextDeleter {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
@@ -105,7 +119,16 @@ fs::path WallpaperCache::localFile(const WallpaperRecord& record, const Download
     }
     fileManager_.removeItem(target);
 
-    const fs::path temporary = root_ / ("." + record.id() + "-" + randomUUID() + ".download");
+    const std::string stem = "." + record.id() + "-" + randomUUID() + ".download";
+    const fs::path temporary = root_ / stem;
+    // Held until the temporary is installed or removed, so that another
+    // process's sweep leaves this download alone while this process lives.
+    std::optional<OwnerLock> owner;
+    try {
+        owner.emplace(root_ / (stem + ownerLockSuffix));
+    } catch (const std::system_error& error) {
+        throw HelperError::cacheFailed(std::string(error.what()) + ".");
+    }
     try {
         downloader_->download(record.videoUrl(), temporary, DownloadPolicy::defaultMaxBytes);
     } catch (...) {
@@ -178,15 +201,35 @@ std::string WallpaperCache::sha256Hex(const fs::path& file) const {
 }
 
 void WallpaperCache::removeLeftoverDownloads() const {
+    std::map<std::string, std::vector<std::string>> downloads;  // by stem
+    for (std::string& name : fileManager_.regularFileNames(root_)) {
+        if (const auto stem = temporaryDownloadStem(name)) {
+            downloads[*stem].push_back(std::move(name));
+        }
+    }
     const auto cutoff = fs::file_time_type::clock::now() - leftoverAge;
-    for (const std::string& name : fileManager_.regularFileNames(root_)) {
-        if (!isTemporaryDownloadName(name)) {
+    for (auto& [stem, names] : downloads) {
+        const std::string lock = stem + ownerLockSuffix;
+        // The owner locks before it creates any other file of the download,
+        // so a lock that is not held beside such a file means its owner died.
+        // A lock alone may be one being created: it only goes once old.
+        const bool owned = std::find(names.begin(), names.end(), lock) != names.end();
+        if (owned && names.size() > 1) {
+            if (OwnerLock::isHeld(root_ / lock)) {
+                continue;
+            }
+            std::stable_partition(names.begin(), names.end(),
+                                  [&lock](const std::string& name) { return name != lock; });
+            for (const std::string& name : names) {  // the lock last
+                fileManager_.removeItem(root_ / name);
+            }
             continue;
         }
-        const fs::path path = root_ / name;
-        const auto modified = fileManager_.modificationDate(path);
-        if (modified && *modified < cutoff) {
-            fileManager_.removeItem(path);
+        for (const std::string& name : names) {
+            const auto modified = fileManager_.modificationDate(root_ / name);
+            if (modified && *modified < cutoff) {
+                fileManager_.removeItem(root_ / name);
+            }
         }
     }
 }

@@ -16,11 +16,15 @@ namespace lumivo {
 // A content-addressed directory of verified wallpaper videos. A cached file is
 // named "<id>-<first 12 digest characters>.mp4" and is re-verified by a full
 // SHA-256 every time it is reused; a download lands in a hidden temporary file
-// that is renamed into place only after its size and digest check out. One
-// call at a time; the cache owns its downloader.
+// that is renamed into place only after its size and digest check out. While
+// a download runs, its owner holds a lock file beside it (OwnerLock), so any
+// process can tell a live download from one whose process died. One call at
+// a time; the cache owns its downloader.
 class WallpaperCache {
   public:
-    // Temporary downloads left by a process that died are removed once older than this.
+    // Every localFile() first removes the temporary files of downloads whose
+    // owner died, and those without an owner lock once older than this. A
+    // download of a live process, in this or any other process, is kept.
     static constexpr std::chrono::hours leftoverAge{1};
 
     // `downloader` must not be null. Touches nothing on disk.
@@ -38,7 +42,8 @@ class WallpaperCache {
 
     // Where the record's verified video lives. No file-system access. Throws
     // badID for an id that could name a file outside the root (empty, "."
-    // or "..", or holding "/" or NUL) and badChecksum for such a digest.
+    // or "..", or holding "/") or that holds a control character (U+0000 to
+    // U+001F or U+007F), and badChecksum for a digest holding "/" or NUL.
     std::filesystem::path cacheURL(const WallpaperRecord& record) const;
 
     // Returns cacheURL(record) holding a file whose SHA-256 matches the

@@ -3,6 +3,7 @@
 
 #include "CannedResponses.hpp"
 #include "CoreFixtures.hpp"
+#include "RawSocketServer.hpp"
 #include "URLManifestDataLoader.hpp"
 
 namespace lumivo {
@@ -112,6 +113,36 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"NoScheme",
             {"/no/scheme.json", "! the manifest location has no scheme: /no/scheme.json"}}),
     [](const auto& info) { return std::string(info.param.first); });
+
+// Both phases would otherwise wait for the loader's 30 s and 60 s time-outs.
+TEST(URLManifestDataLoader, CancelEndsTheRunningLoadWhileConnectingOrStalledAndNothingLater) {
+    test::trustTestCertificateAuthority();
+    std::atomic<bool> finished = false;
+    test::HttpsTestServer server;
+    test::serveCannedResponses(server, finished);
+    test::RawSocketServer silent(test::RawSocketServer::Behaviour::silent);
+    URLManifestDataLoader loader;
+    EXPECT_FALSE(loader.cancel()) << "nothing runs yet";
+    for (const std::string& url :
+         {"https://127.0.0.1:" + std::to_string(silent.port()) + "/m.json", server.url("/stall")}) {
+        std::atomic<bool> ended = false;
+        std::thread canceller([&] {
+            while (!ended && !loader.cancel()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const auto error = test::thrownBy([&] { loader.loadData(Url::parse(url).value()); });
+        ended = true;
+        canceller.join();
+        EXPECT_EQ(error, HelperError::manifestLoadCancelled()) << url;
+        EXPECT_TRUE(error && error->isCancellation()) << url;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << url;
+    }
+    finished = true;
+    EXPECT_FALSE(loader.cancel());
+    EXPECT_EQ(loader.loadData(Url::parse(server.url("/sized/100")).value()), test::bodyOf(100));
+}
 
 }  // namespace
 }  // namespace lumivo

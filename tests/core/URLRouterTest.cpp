@@ -52,5 +52,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NoScheme", "//ping", HelperError::badURL()}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(URLRouter, RefusesCommandURLsLongerThan8KiBBeforeParsing) {
+    const std::string prefix = "lumivo://apply/";
+    const std::string longest = prefix + std::string(8192 - prefix.size(), 'a');
+    EXPECT_EQ(test::thrownBy([&] { URLRouter::checkLength(longest); }), std::nullopt);
+    EXPECT_EQ(test::thrownBy([&] { URLRouter::checkLength(longest + "a"); }),
+              HelperError::badURL());
+}
+
 }  // namespace
 }  // namespace lumivo

@@ -95,24 +95,27 @@ TEST_F(URLSessionFileDownloaderTest, ReportsProgressWithTheAnnouncedLength) {
     }
 }
 
-// The default 60 s idle time-out would let the stalled download run on.
-TEST_F(URLSessionFileDownloaderTest, CancelFromAnotherThreadEndsTheRunningDownloadOnly) {
+// The default 30 s connect and 60 s idle time-outs would let both run on.
+TEST_F(URLSessionFileDownloaderTest, CancelEndsTheRunningDownloadWhileConnectingOrStalledOnly) {
+    test::RawSocketServer silent(test::RawSocketServer::Behaviour::silent);
     URLSessionFileDownloader patient(FileManager::standard());
     EXPECT_FALSE(patient.cancel()) << "nothing runs yet";
-    std::atomic<bool> ended = false;
-    std::thread canceller([&] {
-        do {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        } while (!ended && !patient.cancel());
-    });
-    const auto start = std::chrono::steady_clock::now();
-    const auto error = download(patient, server.url("/stall"), 1 << 22);
-    ended = true;
-    canceller.join();
-    EXPECT_EQ(error, HelperError::downloadFailed("Download was cancelled."));
-    // Promptly: the stall itself lasts ten seconds.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(treeOf(directory.path()), std::vector<std::string>{});
+    for (const std::string& url :
+         {"https://127.0.0.1:" + std::to_string(silent.port()) + "/a.mp4", server.url("/stall")}) {
+        std::atomic<bool> ended = false;
+        std::thread canceller([&] {
+            while (!ended && !patient.cancel()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        const auto start = std::chrono::steady_clock::now();
+        const auto error = download(patient, url, 1 << 22);
+        ended = true;
+        canceller.join();
+        EXPECT_EQ(error, HelperError::downloadCancelled()) << url;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << url;
+        EXPECT_EQ(treeOf(directory.path()), std::vector<std::string>{}) << url;
+    }
     // A cancel that found nothing running leaves the next download alone.
     EXPECT_FALSE(patient.cancel());
     EXPECT_EQ(download(patient, server.url("/sized/100"), 100), std::nullopt);

@@ -123,6 +123,22 @@ TEST_F(WallpaperCacheTest, RefusesUnsafeIdsAndPolicyBreachesBeforeTouchingAnythi
     EXPECT_NO_THROW(cache.localFile(videoRecord(videoURL, digest, "..aurora.."), policy));
 }
 
+// A newline in an id would otherwise become a newline in a file name.
+TEST_F(WallpaperCacheTest, RefusesIdsWithControlCharactersBeforeTouchingAnything) {
+    using namespace std::string_literals;
+    WallpaperCache cache = makeCache();
+    for (const std::string& id : {"a\nb"s, "\x1b[2J"s, "tab\t"s, "\x01"s, "del\x7f"s, "\x1f"s}) {
+        EXPECT_EQ(thrownBy([&] { cache.localFile(videoRecord(videoURL, digest, id), policy); }),
+                  HelperError::badID())
+            << id;
+    }
+    EXPECT_FALSE(fs::exists(directory / "cache"));
+    EXPECT_TRUE(downloads.empty());
+    // Printable non-ASCII text is no control character.
+    EXPECT_NO_THROW(
+        cache.localFile(videoRecord(videoURL, digest, "Nordlicht-\u00fcber-\u2603"), policy));
+}
+
 TEST_F(WallpaperCacheTest, SweepsOnlyTemporaryDownloadsOlderThanAnHour) {
     const std::string uuid = "0F8E2C1A-3B4D-4E5F-8A9B-0C1D2E3F4A5B";
     const std::vector<std::tuple<std::string, int, bool>> files = {
