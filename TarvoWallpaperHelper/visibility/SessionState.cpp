@@ -100,6 +100,11 @@ void SessionState::watch(QDBusConnection& bus, const QString& service,
 
 template <class OnReply>
 void SessionState::ask(QDBusConnection& bus, const QDBusMessage& message, OnReply onReply) {
+    // Without a bus (no system bus in a container, say) no answer would come.
+    if (!bus.isConnected()) {
+        onReply(message.createErrorReply(QDBusError::Disconnected, bus.lastError().message()));
+        return;
+    }
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [onReply = std::move(onReply)](QDBusPendingCallWatcher* w) {

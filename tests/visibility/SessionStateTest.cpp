@@ -119,6 +119,16 @@ TEST_F(SessionStateTest, MissingServicesCountAsUnlockedOnMainsOnceUntilTheyAppea
     EXPECT_EQ(logged(kNoUPower), 1u);
 }
 
+TEST_F(SessionStateTest, NoSystemBusCountsAsUnlockedOnMainsWithOneLineEach) {
+    FakeServices fakes({"--without", "logind,upower"});
+    SessionState state(QDBusConnection::sessionBus(),
+                       QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"),
+                                                     QStringLiteral("no-system-bus")),
+                       [this](const std::string& line) { log_.push_back(line); });
+    EXPECT_TRUE(eventually([&] { return logged(kNoLogind) == 1 && logged(kNoUPower) == 1; }));
+    EXPECT_EQ(log_.size(), 2u);
+}
+
 TEST_F(SessionStateTest, ServicesThatGoAwayCountAsUnlockedOnMains) {
     auto fakes = std::make_unique<FakeServices>(QStringList{"--locked", "--battery"});
     const auto state = follow();
