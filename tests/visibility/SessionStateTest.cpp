@@ -114,6 +114,10 @@ TEST_F(SessionStateTest, MissingServicesCountAsUnlockedOnMainsOnceUntilTheyAppea
     FakeServices fakes({"--locked", "--screensaver", "--battery"});
     EXPECT_TRUE(eventually(
         [&] { return state->locked() && state->screensaverActive() && state->onBattery(); }));
+    // Their signals arrive too.
+    fakes.send("screensaver off");
+    fakes.send("battery off");
+    EXPECT_TRUE(eventually([&] { return !state->screensaverActive() && !state->onBattery(); }));
     EXPECT_EQ(logged(kNoScreensaver), 1u);
     EXPECT_EQ(logged(kNoLogind), 1u);
     EXPECT_EQ(logged(kNoUPower), 1u);
