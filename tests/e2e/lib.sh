@@ -6,6 +6,9 @@
 #
 #   source "$(dirname "$0")/lib.sh"   # re-runs the script inside dbus-run-session
 #   e2e_start_xvfb 640x360            # private Xvfb on a free display; sets DISPLAY
+#   e2e_split_monitors 320x360+0+0 320x360+320+0   # optional: several monitors
+#   e2e_start_openbox                 # optional: an EWMH window manager
+#   e2e_start_system_bus              # optional: a private system bus too
 #   e2e_proc_start app ./program      # a line-command program (see below)
 #   check "what must hold" some_command args...
 #   e2e_finish                        # prints "N passed, N failed"; exit 1 on failure
