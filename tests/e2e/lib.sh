@@ -6,6 +6,9 @@
 #
 #   source "$(dirname "$0")/lib.sh"   # re-runs the script inside dbus-run-session
 #   e2e_start_xvfb 640x360            # private Xvfb on a free display; sets DISPLAY
+#   e2e_split_monitors 320x360+0+0 320x360+320+0   # optional: several monitors
+#   e2e_start_openbox                 # optional: an EWMH window manager
+#   e2e_start_system_bus              # optional: a private system bus too
 #   e2e_proc_start app ./program      # a line-command program (see below)
 #   check "what must hold" some_command args...
 #   e2e_finish                        # prints "N passed, N failed"; exit 1 on failure
@@ -112,6 +115,77 @@ e2e_start_xvfb() {
     echo "e2e: Xvfb did not start:" >&2
     cat "$E2E_TMP/xvfb.err" >&2
     exit 1
+}
+
+# e2e_split_monitors WxH+X+Y... : replaces the X screen's single monitor by the
+# given ones (RandR 1.5 monitors, which Xinerama clients such as window
+# managers see too). Call before starting the window manager.
+e2e_split_monitors() {
+    local i=0 m
+    for m in "$@"; do
+        local size=${m%%+*} pos=${m#*+}
+        xrandr --setmonitor "e2e-$i" "${size%x*}/0x${size#*x}/0+${pos}" none || return 1
+        i=$((i + 1))
+    done
+}
+
+# e2e_start_openbox [DESKTOPS] : starts openbox (default: 2 desktops) on DISPLAY
+# and waits until it manages the screen; sets E2E_OPENBOX_PID.
+e2e_start_openbox() {
+    local rc="$E2E_TMP/openbox-rc.xml"
+    cat >"$rc" <<EOS
+<?xml version="1.0"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <desktops><number>${1:-2}</number></desktops>
+</openbox_config>
+EOS
+    # Its hints are up before it handles requests: windows mapped in between
+    # may never be managed. The start-up command runs once it does.
+    rm -f "$E2E_TMP/openbox.ready"
+    e2e_spawn openbox --config-file "$rc" --sm-disable --startup "touch $E2E_TMP/openbox.ready" \
+        >/dev/null 2>"$E2E_TMP/openbox.err"
+    E2E_OPENBOX_PID=$E2E_LAST_PID
+    e2e_wait_for 10 test -e "$E2E_TMP/openbox.ready" || {
+        echo "e2e: openbox did not start:" >&2
+        cat "$E2E_TMP/openbox.err" >&2
+        exit 1
+    }
+}
+
+# e2e_stop_openbox : ends the openbox that e2e_start_openbox started.
+e2e_stop_openbox() {
+    kill -TERM "$E2E_OPENBOX_PID" 2>/dev/null
+    wait "$E2E_OPENBOX_PID" 2>/dev/null
+    return 0
+}
+
+# e2e_start_system_bus : a private system bus (a second dbus-daemon that lets
+# anyone own any name); exports DBUS_SYSTEM_BUS_ADDRESS.
+e2e_start_system_bus() {
+    local socket="$E2E_TMP/system_bus_socket" config="$E2E_TMP/system-bus.conf"
+    cat >"$config" <<EOS
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+EOS
+    e2e_spawn dbus-daemon --config-file="$config" --nofork --nopidfile \
+        >/dev/null 2>"$E2E_TMP/system-bus.err"
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$socket"
+    e2e_wait_for 10 test -S "$socket" || {
+        echo "e2e: the private system bus did not start:" >&2
+        cat "$E2E_TMP/system-bus.err" >&2
+        exit 1
+    }
 }
 
 # check NAME CMD... : one counted check (see the top of this file).
