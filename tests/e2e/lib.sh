@@ -233,3 +233,75 @@ e2e_proc_close() {
     done
     wait "$pid" && E2E_STATUS=0 || E2E_STATUS=$?
 }
+
+# e2e_start_sway [SIZE...] : a headless sway with one output per SIZE
+# (WIDTHxHEIGHT, default one 1280x720 output), side by side from the left,
+# named HEADLESS-1, HEADLESS-2, ... It runs as the unprivileged user
+# E2E_SWAY_UID (default 65534, nobody: sway refuses root) with its own runtime
+# directory, and is stopped at exit like every other process started here.
+# Exports WAYLAND_DISPLAY (the absolute socket path, which root's clients can
+# use), SWAYSOCK and E2E_XWAYLAND_DISPLAY (its XWayland server; DISPLAY is left
+# alone). Software rendering, no input devices.
+e2e_start_sway() {
+    local uid=${E2E_SWAY_UID:-65534} dir="$E2E_TMP/sway" sizes=("$@")
+    [ ${#sizes[@]} -gt 0 ] || sizes=(1280x720)
+    # The unprivileged user must reach its runtime directory inside E2E_TMP.
+    chmod 711 "$E2E_TMP"
+    mkdir -p "$dir"
+    printf 'xwayland enable\nexec echo "$DISPLAY" >%s/xdisplay\n' "$dir" >"$dir/config"
+    chown "$uid:$uid" "$dir"
+    chmod 700 "$dir"
+    e2e_spawn env -i PATH=/usr/bin:/bin HOME="$dir" XDG_RUNTIME_DIR="$dir" \
+        WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        WLR_HEADLESS_OUTPUTS=1 \
+        setpriv --reuid="$uid" --regid="$uid" --clear-groups \
+        sway -c "$dir/config" >"$E2E_TMP/sway.log" 2>&1
+    local pid=$E2E_LAST_PID
+    e2e_sway_socket() {
+        local s
+        for s in "$dir"/wayland-[0-9]*; do
+            [ -S "$s" ] || continue
+            export WAYLAND_DISPLAY=$s
+        done
+        for s in "$dir"/sway-ipc.*.sock; do
+            [ -S "$s" ] || continue
+            export SWAYSOCK=$s
+        done
+        [ -n "${WAYLAND_DISPLAY:-}" ] && [ -n "${SWAYSOCK:-}" ] && [ -s "$dir/xdisplay" ] &&
+            swaymsg -t get_version >/dev/null 2>&1
+    }
+    unset WAYLAND_DISPLAY SWAYSOCK
+    if ! e2e_wait_for 10 e2e_sway_socket || ! kill -0 "$pid" 2>/dev/null; then
+        echo "e2e: sway did not start:" >&2
+        cat "$E2E_TMP/sway.log" >&2
+        exit 1
+    fi
+    export E2E_XWAYLAND_DISPLAY
+    E2E_XWAYLAND_DISPLAY=$(cat "$dir/xdisplay")
+    # XWayland admits only its own user when it has no cookie file.
+    if ! env -i PATH=/usr/bin:/bin DISPLAY="$E2E_XWAYLAND_DISPLAY" \
+        setpriv --reuid="$uid" --regid="$uid" --clear-groups \
+        xhost "+si:localuser:$(id -un)" >>"$E2E_TMP/sway.log" 2>&1; then
+        echo "e2e: XWayland of sway did not admit $(id -un):" >&2
+        cat "$E2E_TMP/sway.log" >&2
+        exit 1
+    fi
+    local i x=0 name
+    for ((i = 1; i <= ${#sizes[@]}; i++)); do
+        name=HEADLESS-$i
+        if [ "$i" -gt 1 ]; then
+            swaymsg create_output >/dev/null
+        fi
+        e2e_wait_for 5 e2e_sway_has_output "$name" || {
+            echo "e2e: sway has no output $name" >&2
+            exit 1
+        }
+        swaymsg output "$name" mode "${sizes[i - 1]}" pos "$x" 0 >/dev/null
+        x=$((x + ${sizes[i - 1]%x*}))
+    done
+}
+
+# e2e_sway_has_output NAME : sway lists an enabled output NAME.
+e2e_sway_has_output() {
+    swaymsg -t get_outputs -r | jq -e --arg n "$1" 'any(.[]; .name == $n and .active)' >/dev/null
+}
