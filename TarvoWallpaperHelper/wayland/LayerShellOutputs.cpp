@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "HelperError.hpp"
+#include "ShmFrameBuffer.hpp"
 #include "WaylandRoundTrip.hpp"
 
 namespace lumivo {
 namespace {
 
 constexpr int connectTimeoutMs = 2000;
+constexpr unsigned eglPlatformWayland = 0x31D8;  // EGL_PLATFORM_WAYLAND_KHR
 
 template <typename T>
 T* bind(wl_registry* registry, uint32_t name, const wl_interface& interface, uint32_t version) {
@@ -19,32 +22,41 @@ T* bind(wl_registry* registry, uint32_t name, const wl_interface& interface, uin
 
 }  // namespace
 
-LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display) {
+LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
+                                     std::string mainOutput)
+    : mainOutput_(std::move(mainOutput)) {
     const char* name = display ? display->c_str() : std::getenv("WAYLAND_DISPLAY");
     if (name != nullptr && *name != '\0') {
-        display_.reset(wl_display_connect(name));
+        display_ = std::make_shared<WaylandDisplay>(wl_display_connect(name));
     }
-    if (!display_) {
+    if (!display_ || !*display_) {
         throw HelperError::noMainScreen();
     }
-    registry_.reset(wl_display_get_registry(display_.get()));
+    wl_display* connection = display_->get();
+    registry_.reset(wl_display_get_registry(connection));
     wl_registry_add_listener(registry_.get(), &registryListener, this);
-    if (!waylandRoundTrip(display_.get(), connectTimeoutMs) || !compositor_ || !shm_ ||
-        !layerShell_) {
+    if (!waylandRoundTrip(connection, connectTimeoutMs) || !compositor_ || !shm_ || !layerShell_) {
         throw HelperError::noMainScreen();
     }
-    for (auto& screen : screens_) {
-        screen.output->describeWith(xdgOutputs_.get());
+    for (auto& output : outputs_) {
+        output->describeWith(xdgOutputs_.get());
     }
-    dispatcher_ = std::make_unique<WaylandDispatcher>(display_.get());
+    // Names and layout of the outputs there are now, so that the first
+    // monitors() already lists them.
+    if (!waylandRoundTrip(connection, connectTimeoutMs)) {
+        throw HelperError::noMainScreen();
+    }
+    dispatcher_ = std::make_unique<WaylandDispatcher>(connection);
     connect(dispatcher_.get(), &WaylandDispatcher::connectionLost, this,
             &LayerShellOutputs::connectionLost);
 }
 
 LayerShellOutputs::~LayerShellOutputs() {
-    screens_.clear();
+    shown_.clear();
+    retired_.clear();
+    outputs_.clear();
     if (dispatcher_) {
-        dispatcher_->pump();  // the last destroy requests leave
+        dispatcher_->pump();  // the last destroy requests leave now
     }
 }
 
@@ -63,7 +75,11 @@ void LayerShellOutputs::addGlobal(uint32_t name, const char* interface, uint32_t
     auto is = [&](const wl_interface& known) { return std::strcmp(interface, known.name) == 0; };
     wl_registry* registry = registry_.get();
     if (is(wl_output_interface)) {
-        addOutput(name, version);
+        outputs_.push_back(std::make_unique<WaylandOutput>(registry, name, version));
+        outputs_.back()->onChanged([this, name] { outputDescribed(name); });
+        // Before the first round trip the manager may still be on its way;
+        // the constructor asks again once it is there.
+        outputs_.back()->describeWith(xdgOutputs_.get());
     } else if (is(wl_compositor_interface) && !compositor_ && version >= 4) {
         compositor_.reset(bind<wl_compositor>(registry, name, wl_compositor_interface, 4));
     } else if (is(wl_shm_interface) && !shm_) {
@@ -76,119 +92,138 @@ void LayerShellOutputs::addGlobal(uint32_t name, const char* interface, uint32_t
     } else if (is(zxdg_output_manager_v1_interface) && !xdgOutputs_) {
         xdgOutputs_.reset(bind<zxdg_output_manager_v1>(
             registry, name, zxdg_output_manager_v1_interface, std::min(version, 3u)));
+    } else if (std::strcmp(interface, "zwp_linux_dmabuf_v1") == 0 ||
+               std::strcmp(interface, "wl_drm") == 0) {
+        gpuBuffers_ = true;
     }
-}
-
-void LayerShellOutputs::addOutput(uint32_t name, uint32_t version) {
-    Screen screen;
-    screen.output = std::make_unique<WaylandOutput>(registry_.get(), name, version);
-    screen.output->onChanged([this, name] {
-        auto it = std::find_if(screens_.begin(), screens_.end(), [&](const Screen& s) {
-            return s.output->info().globalName == name;
-        });
-        if (it != screens_.end()) {
-            outputChanged(*it);
-        }
-    });
-    // Before the first round trip the manager may still be on its way; the
-    // constructor asks for these outputs' descriptions once it is there.
-    screen.output->describeWith(xdgOutputs_.get());
-    screens_.push_back(std::move(screen));
-}
-
-void LayerShellOutputs::outputChanged(Screen& screen) {
-    if (!screen.surface && screen.output->info().described()) {
-        const uint32_t global = screen.output->info().globalName;
-        LayerShellGlobals globals{compositor_.get(), shm_.get(), layerShell_.get(),
-                                  viewporter_.get()};
-        screen.surface = std::make_unique<LayerSurface>(
-            globals, screen.output->output(), screen.output->info().scale,
-            LayerSurface::Events{
-                .configured = [this] { changed(); },
-                .frameWanted = [this, global] { surfaceWantsFrame(global); },
-                .closed = [this, global] { surfaceClosed(global); },
-            });
-    }
-    changed();
 }
 
 void LayerShellOutputs::removeGlobal(uint32_t name) {
-    auto it = std::find_if(screens_.begin(), screens_.end(),
-                           [&](const Screen& s) { return s.output->info().globalName == name; });
-    if (it != screens_.end()) {
-        screens_.erase(it);
-        changed();
+    auto it = std::find_if(outputs_.begin(), outputs_.end(),
+                           [&](const auto& o) { return o->info().globalName == name; });
+    if (it == outputs_.end()) {
+        return;
     }
-}
-
-void LayerShellOutputs::surfaceWantsFrame(uint32_t globalName) {
-    for (const auto& screen : screens_) {
-        if (screen.output->info().globalName == globalName && frameWanted) {
-            frameWanted(screen.output->info().name);
-            return;
+    for (auto& shown : shown_) {
+        if (shown.global == name) {
+            shown.output->detach();  // the player keeps its pointer until showOn
         }
     }
+    outputs_.erase(it);
+    emit monitorsChanged();
 }
 
-void LayerShellOutputs::surfaceClosed(uint32_t globalName) {
-    for (auto& screen : screens_) {
-        if (screen.output->info().globalName == globalName) {
-            // A new surface follows when the output next changes, not at once:
-            // a compositor that closes every surface it gets would spin.
-            say("The compositor closed the wallpaper surface on " + screen.output->info().name +
-                ".");
-            screen.surface.reset();
-            changed();
-            return;
+void LayerShellOutputs::outputDescribed(uint32_t global) {
+    for (auto& shown : shown_) {
+        if (shown.global == global) {
+            if (auto monitor = monitorOf(*find(global))) {
+                shown.output->setMonitor(*monitor, find(global)->info().scale);
+            }
         }
     }
+    emit monitorsChanged();
 }
 
-void LayerShellOutputs::connectionLost(const QString& reason) {
-    say("Lost the connection to the Wayland compositor (" + reason.toStdString() +
-        "); the wallpaper stays off until it is applied again.");
-    screens_.clear();
-    changed();
-}
-
-std::vector<FrameOutputs::Output> LayerShellOutputs::outputs() const {
-    std::vector<Output> result;
-    for (const auto& screen : screens_) {
-        if (screen.surface && screen.surface->configured()) {
-            const auto& info = screen.output->info();
-            result.push_back({info.name, info.x, info.y, screen.surface->width(),
-                              screen.surface->height(), info.scale});
-        }
+std::optional<standin::Monitor> LayerShellOutputs::monitorOf(const WaylandOutput& output) const {
+    const WaylandOutputInfo& info = output.info();
+    if (!info.described()) {
+        return std::nullopt;
     }
-    return result;
+    // Positions stay logical, the compositor's layout; sizes are pixels, what
+    // a canvas needs to be shown pixel for pixel.
+    const int scale = std::max(info.scale, 1);
+    standin::Monitor monitor{
+        info.name,
+        {info.x, info.y, info.logicalWidth * scale, info.logicalHeight * scale},
+        !mainOutput_.empty() && info.name == mainOutput_};
+    return monitor;
 }
 
-LayerShellOutputs::Screen* LayerShellOutputs::find(const std::string& name) {
-    for (auto& screen : screens_) {
-        if (screen.surface && screen.output->info().name == name) {
-            return &screen;
+WaylandOutput* LayerShellOutputs::find(uint32_t global) const {
+    for (const auto& output : outputs_) {
+        if (output->info().globalName == global) {
+            return output.get();
         }
     }
     return nullptr;
 }
 
-void LayerShellOutputs::present(const std::string& output, const SoftwareFrame& frame,
-                                const FrameCrop& crop) {
-    if (Screen* screen = find(output)) {
-        screen->surface->present(frame, crop);
+std::vector<standin::Monitor> LayerShellOutputs::monitors() const {
+    std::vector<standin::Monitor> result;
+    for (const auto& output : outputs_) {
+        if (auto monitor = monitorOf(*output)) {
+            result.push_back(*monitor);
+        }
     }
+    return result;
 }
 
-void LayerShellOutputs::say(const std::string& line) const {
-    if (log) {
-        log(line);
+std::vector<standin::Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& indices) {
+    retired_.clear();
+    // The described outputs, indexed as monitors() lists them.
+    std::vector<WaylandOutput*> listed;
+    for (const auto& output : outputs_) {
+        if (output->info().described()) {
+            listed.push_back(output.get());
+        }
     }
+    std::vector<Shown> kept;
+    std::vector<standin::Output*> result;
+    for (std::size_t index : indices) {
+        if (index >= listed.size()) {
+            continue;
+        }
+        WaylandOutput& output = *listed[index];
+        const uint32_t global = output.info().globalName;
+        auto old = std::find_if(shown_.begin(), shown_.end(),
+                                [&](const Shown& s) { return s.global == global && s.output; });
+        if (old != shown_.end()) {
+            kept.push_back(std::move(*old));
+        } else {
+            LayerShellGlobals globals{compositor_.get(), shm_.get(), layerShell_.get(),
+                                      viewporter_.get()};
+            auto surface = std::make_unique<LayerShellOutput>(
+                globals, output.output(), *monitorOf(output), output.info().scale,
+                LayerShellOutput::Events{
+                    .redrawNeeded = [this] { emit redrawNeeded(); },
+                    .closed =
+                        [this, global] {
+                            WaylandOutput* closed = find(global);
+                            emit lost(QStringLiteral("the compositor closed the wallpaper "
+                                                     "surface on %1")
+                                          .arg(QString::fromStdString(closed ? closed->info().name
+                                                                             : "an output")));
+                        },
+                });
+            kept.push_back({global, std::move(surface)});
+        }
+        result.push_back(kept.back().output.get());
+    }
+    for (auto& shown : shown_) {
+        if (shown.output) {
+            shown.output->detach();
+            retired_.push_back(std::move(shown.output));
+        }
+    }
+    shown_ = std::move(kept);
+    return result;
 }
 
-void LayerShellOutputs::changed() const {
-    if (outputsChanged) {
-        outputsChanged();
+std::unique_ptr<standin::FrameBuffer> LayerShellOutputs::createFrameBuffer(int width, int height) {
+    return std::make_unique<ShmFrameBuffer>(display_, shm_.get(), width, height);
+}
+
+standin::EglNativeDisplay LayerShellOutputs::eglDisplay() const {
+    return {eglPlatformWayland, display_->get(), 0};
+}
+
+void LayerShellOutputs::connectionLost(const QString& reason) {
+    for (auto& shown : shown_) {
+        shown.output->detach();
     }
+    outputs_.clear();
+    emit lost(QStringLiteral("lost the connection to the Wayland compositor (%1)").arg(reason));
+    emit monitorsChanged();
 }
 
 }  // namespace lumivo

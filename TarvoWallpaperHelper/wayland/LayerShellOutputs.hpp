@@ -1,58 +1,60 @@
 #pragma once
 
-#include <QObject>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "FrameOutputs.hpp"
-#include "LayerSurface.hpp"
+#include "LayerShellOutput.hpp"
+#include "OutputsStandIn.hpp"
 #include "WaylandDispatcher.hpp"
 #include "WaylandOutput.hpp"
 
 namespace lumivo {
 
-// The wallpaper on Wayland compositors with wlr-layer-shell: one background
-// surface per wl_output, over a connection of its own dispatched from the Qt
-// event loop. Outputs that appear, change or go get their surfaces as soon as
-// the compositor says so. When the compositor closes a surface or goes away,
-// it logs one line and carries on with what is left (nothing, after a lost
-// connection); it never throws after construction. GUI thread only.
-class LayerShellOutputs : public QObject, public FrameOutputs {
+// The Wayland backend for compositors with wlr-layer-shell: the wl_outputs as
+// monitors (in the compositor's logical layout, sized in pixels) and a
+// background surface on each one shown on, over a connection of its own that
+// the Qt event loop dispatches. Reports outputs that come, go or change as
+// soon as the compositor does. A closed surface or a lost connection gives
+// one lost() and a defined state (no monitors after a lost connection); it
+// never throws after construction. GUI thread only.
+class LayerShellOutputs : public standin::Outputs {
     Q_OBJECT
   public:
     // Connects to `display` (as for wl_display_connect; nullopt for
-    // WAYLAND_DISPLAY). Throws HelperError::noMainScreen() when no compositor
-    // answers or it lacks layer-shell, wl_compositor or wl_shm.
-    explicit LayerShellOutputs(const std::optional<std::string>& display = std::nullopt);
+    // WAYLAND_DISPLAY). `mainOutput` names the output reported as primary
+    // (none: the layout's first). Throws HelperError::noMainScreen() when no
+    // compositor answers or it lacks layer-shell, wl_compositor or wl_shm.
+    explicit LayerShellOutputs(const std::optional<std::string>& display = std::nullopt,
+                               std::string mainOutput = {});
     ~LayerShellOutputs() override;
 
-    std::vector<Output> outputs() const override;
-    void present(const std::string& output, const SoftwareFrame& frame,
-                 const FrameCrop& crop) override;
-
-    bool connected() const { return dispatcher_ && !dispatcher_->isLost(); }
+    std::vector<standin::Monitor> monitors() const override;
+    std::vector<standin::Output*> showOn(const std::vector<std::size_t>& monitors) override;
+    std::unique_ptr<standin::FrameBuffer> createFrameBuffer(int width, int height) override;
+    standin::EglNativeDisplay eglDisplay() const override;
+    // Whether the compositor takes GPU buffers (linux-dmabuf or wl_drm).
+    bool mayOfferHardwareGl() const override { return gpuBuffers_; }
 
   private:
-    struct Screen {
-        std::unique_ptr<WaylandOutput> output;
-        std::unique_ptr<LayerSurface> surface;
+    struct Shown {
+        uint32_t global;  // the wl_output's registry name
+        std::unique_ptr<LayerShellOutput> output;
     };
     static const wl_registry_listener registryListener;
     void addGlobal(uint32_t name, const char* interface, uint32_t version);
     void removeGlobal(uint32_t name);
-    void addOutput(uint32_t name, uint32_t version);
-    void outputChanged(Screen& screen);
-    void surfaceWantsFrame(uint32_t globalName);
-    void surfaceClosed(uint32_t globalName);
+    void outputDescribed(uint32_t global);
     void connectionLost(const QString& reason);
-    Screen* find(const std::string& name);
-    void say(const std::string& line) const;
-    void changed() const;
+    std::optional<standin::Monitor> monitorOf(const WaylandOutput& output) const;
+    WaylandOutput* find(uint32_t global) const;
 
-    // Released bottom up: surfaces first, the display last.
-    WaylandDisplay display_;
+    std::string mainOutput_;
+    bool gpuBuffers_ = false;
+    // Released bottom up: surfaces first, the display last (frame buffers
+    // the renderer still holds keep it open).
+    std::shared_ptr<WaylandDisplay> display_;
     std::unique_ptr<WaylandDispatcher> dispatcher_;
     WaylandProxy<wl_registry> registry_;
     WaylandProxy<wl_compositor> compositor_;
@@ -60,7 +62,9 @@ class LayerShellOutputs : public QObject, public FrameOutputs {
     WaylandProxy<zwlr_layer_shell_v1> layerShell_;
     WaylandProxy<wp_viewporter> viewporter_;
     WaylandProxy<zxdg_output_manager_v1> xdgOutputs_;
-    std::vector<Screen> screens_;
+    std::vector<std::unique_ptr<WaylandOutput>> outputs_;  // in the registry's order
+    std::vector<Shown> shown_;
+    std::vector<std::unique_ptr<LayerShellOutput>> retired_;  // valid until the next showOn
 };
 
 }  // namespace lumivo

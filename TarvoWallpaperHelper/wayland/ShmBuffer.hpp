@@ -3,17 +3,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "WaylandProxy.hpp"
 
 namespace lumivo {
 
-// One XRGB8888 wl_shm buffer in anonymous shared memory. Busy from attach
-// until the compositor releases it; must not be written meanwhile. Not
-// movable: the release listener points at it.
+// One XRGB8888 picture in anonymous shared memory, and wl_buffers that show
+// rectangles of it without a copy (buffers at an offset into the same pool,
+// which every compositor handles, unlike viewport source offsets). Busy while
+// the compositor holds any of them; must not be written meanwhile. Not
+// movable: the release listeners point into it.
 class ShmBuffer {
   public:
-    // nullptr when the memory cannot be had (the caller skips the frame).
+    // nullptr when the memory cannot be had.
     static std::unique_ptr<ShmBuffer> create(wl_shm* shm, int width, int height);
     ~ShmBuffer();
     ShmBuffer(const ShmBuffer&) = delete;
@@ -23,22 +26,25 @@ class ShmBuffer {
     std::size_t stride() const { return static_cast<std::size_t>(width_) * 4; }
     int width() const { return width_; }
     int height() const { return height_; }
-    bool busy() const { return busy_; }
-    // Hands the buffer to the compositor: busy until it releases it.
-    wl_buffer* attach() {
-        busy_ = true;
-        return buffer_.get();
-    }
+    bool busy() const;
+    // The buffer for the rectangle (inside the picture), to attach: busy
+    // until the compositor releases it.
+    wl_buffer* attach(int x, int y, int width, int height);
 
   private:
-    ShmBuffer(void* memory, std::size_t size, int width, int height, wl_buffer* buffer);
+    struct View {
+        int x, y, width, height;
+        WaylandProxy<wl_buffer> buffer;
+        bool busy = false;
+    };
+    ShmBuffer(void* memory, std::size_t size, int width, int height, wl_shm_pool* pool);
     static const wl_buffer_listener listener;
 
     void* memory_;
     std::size_t size_;
     int width_, height_;
-    bool busy_ = false;
-    WaylandProxy<wl_buffer> buffer_;
+    WaylandProxy<wl_shm_pool> pool_;
+    std::vector<std::unique_ptr<View>> views_;
 };
 
 }  // namespace lumivo
