@@ -46,6 +46,7 @@ LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
     if (!waylandRoundTrip(connection, connectTimeoutMs)) {
         throw HelperError::noMainScreen();
     }
+    reported_ = monitors();
     dispatcher_ = std::make_unique<WaylandDispatcher>(connection);
     connect(dispatcher_.get(), &WaylandDispatcher::connectionLost, this,
             &LayerShellOutputs::connectionLost);
@@ -110,7 +111,7 @@ void LayerShellOutputs::removeGlobal(uint32_t name) {
         }
     }
     outputs_.erase(it);
-    emit monitorsChanged();
+    reportMonitors();
 }
 
 void LayerShellOutputs::outputDescribed(uint32_t global) {
@@ -121,7 +122,17 @@ void LayerShellOutputs::outputDescribed(uint32_t global) {
             }
         }
     }
-    emit monitorsChanged();
+    reportMonitors();
+}
+
+void LayerShellOutputs::reportMonitors() {
+    // The compositor repeats descriptions (a done per xdg_output and per
+    // wl_output); each change is told once.
+    auto now = monitors();
+    if (now != reported_) {
+        reported_ = std::move(now);
+        emit monitorsChanged();
+    }
 }
 
 std::optional<standin::Monitor> LayerShellOutputs::monitorOf(const WaylandOutput& output) const {
@@ -223,7 +234,7 @@ void LayerShellOutputs::connectionLost(const QString& reason) {
     }
     outputs_.clear();
     emit lost(QStringLiteral("lost the connection to the Wayland compositor (%1)").arg(reason));
-    emit monitorsChanged();
+    reportMonitors();
 }
 
 }  // namespace lumivo

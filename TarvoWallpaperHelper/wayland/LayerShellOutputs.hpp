@@ -49,8 +49,10 @@ class LayerShellOutputs : public standin::Outputs {
     void connectionLost(const QString& reason);
     std::optional<standin::Monitor> monitorOf(const WaylandOutput& output) const;
     WaylandOutput* find(uint32_t global) const;
+    void reportMonitors();
 
     std::string mainOutput_;
+    std::vector<standin::Monitor> reported_;  // as monitorsChanged last told
     bool gpuBuffers_ = false;
     // Released bottom up: surfaces first, the display last (frame buffers
     // the renderer still holds keep it open).

@@ -64,6 +64,12 @@ kill "$E2E_LAST_PID"
 swaymsg output HEADLESS-2 mode 640x480 >/dev/null
 verify "a new mode resizes the surface" e2e_proc_wait driver 'HEADLESS-2:640x480$'
 verify "which is filled again" e2e_wait_for 5 eval '[ "$(pixel HEADLESS-2 639 479)" != 0,0,0 ]'
+swaymsg output HEADLESS-2 scale 2 >/dev/null
+halved() { [ "$(swaymsg -t get_outputs -r | jq '.[] | select(.name == "HEADLESS-2") | .rect.width')" = 320 ]; }
+e2e_wait_for 5 halved
+count=$(frames_of HEADLESS-2)
+verify "a scale 2 output keeps getting frames" e2e_wait_for 5 frames_above HEADLESS-2 "$count"
+verify "which fill all its pixels" eval '[ "$(pixel HEADLESS-2 639 479)" != 0,0,0 ]'
 e2e_proc_close driver
 
 # ---- one canvas spanning both outputs, each showing its part -------------------
