@@ -6,6 +6,8 @@
 #
 #   source "$(dirname "$0")/lib.sh"   # re-runs the script inside dbus-run-session
 #   e2e_start_xvfb 640x360            # private Xvfb on a free display; sets DISPLAY
+#   e2e_start_sway 640x360 480x360    # or: headless sway, one output per size;
+#                                     # sets WAYLAND_DISPLAY (see the function)
 #   e2e_proc_start app ./program      # a line-command program (see below)
 #   check "what must hold" some_command args...
 #   e2e_finish                        # prints "N passed, N failed"; exit 1 on failure
@@ -17,7 +19,7 @@
 #     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files;
 #   - QT_QPA_PLATFORM=xcb, and LUMIVO_MPV_VO=x11 (Xvfb has no GPU) unless set;
 #   - a trap that stops every process started through this library (Xvfb,
-#     e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
+#     sway, e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
 #     set, for a look at screenshots and logs), however the script ends.
 #
 # Every function here works with or without the caller's `set -e`.
