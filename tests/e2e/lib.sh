@@ -250,6 +250,11 @@ e2e_proc_close() {
 e2e_start_sway() {
     local sizes=("$@") i x=0 name
     [ ${#sizes[@]} -gt 0 ] || sizes=(1280x720)
+    # As an X server run by root would leave it; XWayland, started as the
+    # unprivileged user, cannot make it right on a machine that never ran X.
+    if [ ! -d /tmp/.X11-unix ]; then
+        mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+    fi
     e2e_run_sway sway 'xwayland enable' WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1
     e2e_wait_for 5 test -s "$E2E_TMP/sway/xdisplay"
     export E2E_XWAYLAND_DISPLAY
