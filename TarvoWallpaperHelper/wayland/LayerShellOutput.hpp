@@ -46,6 +46,8 @@ class LayerShellOutput : public standin::Output {
     void* eglNativeWindow() override;
 
     void setMonitor(const standin::Monitor& monitor, int scale);
+    // False once closed or detached.
+    bool attached() const { return layer_ != nullptr; }
     // Releases every Wayland object (the output went away, or the
     // connection); the object stays valid for its owner and is never ready.
     void detach();

@@ -186,8 +186,12 @@ std::vector<standin::Output*> LayerShellOutputs::showOn(const std::vector<std::s
         }
         WaylandOutput& output = *listed[index];
         const uint32_t global = output.info().globalName;
-        auto old = std::find_if(shown_.begin(), shown_.end(),
-                                [&](const Shown& s) { return s.global == global && s.output; });
+        // A surface the compositor closed is made anew here, on the next
+        // layout, rather than at once: a compositor that closes every one
+        // would otherwise get a new one in a loop.
+        auto old = std::find_if(shown_.begin(), shown_.end(), [&](const Shown& s) {
+            return s.global == global && s.output && s.output->attached();
+        });
         if (old != shown_.end()) {
             kept.push_back(std::move(*old));
         } else {
