@@ -9,6 +9,8 @@
 #   e2e_split_monitors 320x360+0+0 320x360+320+0   # optional: several monitors
 #   e2e_start_openbox                 # optional: an EWMH window manager
 #   e2e_start_system_bus              # optional: a private system bus too
+#   e2e_start_sway 640x360 480x360    # or: headless sway, one output per size;
+#                                     # sets WAYLAND_DISPLAY (see the function)
 #   e2e_proc_start app ./program      # a line-command program (see below)
 #   check "what must hold" some_command args...
 #   e2e_finish                        # prints "N passed, N failed"; exit 1 on failure
@@ -20,7 +22,7 @@
 #     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files;
 #   - QT_QPA_PLATFORM=xcb, and LUMIVO_MPV_VO=x11 (Xvfb has no GPU) unless set;
 #   - a trap that stops every process started through this library (Xvfb,
-#     e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
+#     sway, e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
 #     set, for a look at screenshots and logs), however the script ends.
 #
 # Every function here works with or without the caller's `set -e`.
@@ -306,4 +308,108 @@ e2e_proc_close() {
         sleep 0.05
     done
     wait "$pid" && E2E_STATUS=0 || E2E_STATUS=$?
+}
+
+# e2e_start_sway [SIZE...] : a headless sway with one output per SIZE
+# (WIDTHxHEIGHT, default one 1280x720 output), side by side from the left,
+# named HEADLESS-1, HEADLESS-2, ... It runs as the unprivileged user
+# E2E_SWAY_UID (default 65534, nobody: sway refuses root) with its own runtime
+# directory, and is stopped at exit like every other process started here.
+# Exports WAYLAND_DISPLAY (the absolute socket path, which root's clients can
+# use), SWAYSOCK, E2E_SWAY_PID and E2E_XWAYLAND_DISPLAY (its XWayland server;
+# DISPLAY is left alone). Software rendering, no input devices.
+# sway 1.7's headless outputs can be added (swaymsg create_output) and changed
+# (swaymsg output NAME mode WxH) but neither disabled nor removed; for outputs
+# that go away, see e2e_start_nested_sway.
+e2e_start_sway() {
+    local sizes=("$@") i x=0 name
+    [ ${#sizes[@]} -gt 0 ] || sizes=(1280x720)
+    # As an X server run by root would leave it; XWayland, started as the
+    # unprivileged user, cannot make it right on a machine that never ran X.
+    if [ ! -d /tmp/.X11-unix ]; then
+        mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+    fi
+    e2e_run_sway sway 'xwayland enable' WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=1
+    e2e_wait_for 5 test -s "$E2E_TMP/sway/xdisplay"
+    export E2E_XWAYLAND_DISPLAY
+    E2E_XWAYLAND_DISPLAY=$(cat "$E2E_TMP/sway/xdisplay")
+    # XWayland admits only its own user when it has no cookie file.
+    if ! env -i PATH=/usr/bin:/bin DISPLAY="$E2E_XWAYLAND_DISPLAY" \
+        setpriv --reuid="${E2E_SWAY_UID:-65534}" --regid="${E2E_SWAY_UID:-65534}" \
+        --clear-groups xhost "+si:localuser:$(id -un)" >>"$E2E_TMP/sway.log" 2>&1; then
+        echo "e2e: XWayland of sway did not admit $(id -un):" >&2
+        cat "$E2E_TMP/sway.log" >&2
+        exit 1
+    fi
+    for ((i = 1; i <= ${#sizes[@]}; i++)); do
+        name=HEADLESS-$i
+        [ "$i" -eq 1 ] || swaymsg create_output >/dev/null
+        e2e_wait_for 5 e2e_sway_has_output "$name" || {
+            echo "e2e: sway has no output $name" >&2
+            exit 1
+        }
+        swaymsg output "$name" mode "${sizes[i - 1]}" pos "$x" 0 >/dev/null
+        x=$((x + ${sizes[i - 1]%x*}))
+    done
+}
+
+# e2e_start_nested_sway : a second sway, inside the one e2e_start_sway
+# started, whose outputs are windows there: WL-1 at first, one more per
+# `swaymsg create_output` (WL-2, WL-3, ...), and an output is removed for good
+# by closing its window (e2e_nested_output_close NAME). The windows float, so
+# that closing one leaves the others' sizes alone. Exports WAYLAND_DISPLAY, SWAYSOCK and
+# E2E_SWAY_PID for the inner sway, and E2E_OUTER_WAYLAND_DISPLAY and
+# E2E_OUTER_SWAYSOCK for the outer one. No XWayland.
+e2e_start_nested_sway() {
+    export E2E_OUTER_WAYLAND_DISPLAY=$WAYLAND_DISPLAY E2E_OUTER_SWAYSOCK=$SWAYSOCK
+    swaymsg 'for_window [app_id="^wlroots$"] floating enable' >/dev/null
+    e2e_run_sway nested 'xwayland disable' WLR_BACKENDS=wayland \
+        WAYLAND_DISPLAY="$E2E_OUTER_WAYLAND_DISPLAY"
+    e2e_wait_for 5 e2e_sway_has_output WL-1
+}
+
+# e2e_nested_output_close NAME : closes the outer window of a nested output.
+e2e_nested_output_close() {
+    SWAYSOCK=$E2E_OUTER_SWAYSOCK swaymsg "[title=\"^wlroots - $1\$\"] kill" >/dev/null
+}
+
+# e2e_run_sway NAME CONFIG_LINE VAR=VALUE... : starts sway as the unprivileged
+# user with its runtime directory "$E2E_TMP/NAME" and the given environment,
+# and waits until it answers (see e2e_start_sway).
+e2e_run_sway() {
+    local uid=${E2E_SWAY_UID:-65534} dir="$E2E_TMP/$1" config=$2
+    shift 2
+    # The unprivileged user must reach its runtime directory inside E2E_TMP.
+    chmod 711 "$E2E_TMP"
+    mkdir -p "$dir"
+    printf '%s\nexec echo "$DISPLAY" >%s/xdisplay\n' "$config" "$dir" >"$dir/config"
+    chown "$uid:$uid" "$dir"
+    chmod 700 "$dir"
+    e2e_spawn env -i PATH=/usr/bin:/bin HOME="$dir" XDG_RUNTIME_DIR="$dir" \
+        WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 "$@" \
+        setpriv --reuid="$uid" --regid="$uid" --clear-groups \
+        sway -c "$dir/config" >"$E2E_TMP/$(basename "$dir").log" 2>&1
+    export E2E_SWAY_PID=$E2E_LAST_PID
+    e2e_sway_answers() {
+        local s
+        for s in "$dir"/wayland-[0-9]*; do
+            [ -S "$s" ] && export WAYLAND_DISPLAY=$s
+        done
+        for s in "$dir"/sway-ipc.*.sock; do
+            [ -S "$s" ] && export SWAYSOCK=$s
+        done
+        [ -n "${WAYLAND_DISPLAY:-}" ] && [ -n "${SWAYSOCK:-}" ] && [ -e "$dir/xdisplay" ] &&
+            swaymsg -t get_version >/dev/null 2>&1
+    }
+    unset WAYLAND_DISPLAY SWAYSOCK
+    if ! e2e_wait_for 10 e2e_sway_answers || ! kill -0 "$E2E_SWAY_PID" 2>/dev/null; then
+        echo "e2e: sway did not start:" >&2
+        cat "$E2E_TMP/$(basename "$dir").log" >&2
+        exit 1
+    fi
+}
+
+# e2e_sway_has_output NAME : sway lists an enabled output NAME.
+e2e_sway_has_output() {
+    swaymsg -t get_outputs -r | jq -e --arg n "$1" 'any(.[]; .name == $n and .active)' >/dev/null
 }

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "OutputsStandIn.hpp"
+#include "ShmBuffer.hpp"
+
+struct wl_egl_window;
+
+namespace lumivo {
+
+// The globals a wallpaper surface needs; the viewporter may be absent.
+struct LayerShellGlobals {
+    wl_compositor* compositor = nullptr;
+    wl_shm* shm = nullptr;
+    zwlr_layer_shell_v1* layerShell = nullptr;
+    wp_viewporter* viewporter = nullptr;
+};
+
+// The wallpaper's surface on one wl_output: on the background layer, anchored
+// to every edge, over the zones other surfaces reserve (exclusive zone -1),
+// taking neither keys nor clicks, namespace "lumivo-wallpaper". Ready once the
+// compositor gave it a size, and again each time it showed the last picture
+// (frame callbacks). After closed or detach() it holds no Wayland object and
+// is never ready. Not movable: listeners point at it.
+class LayerShellOutput : public standin::Output {
+  public:
+    struct Events {
+        std::function<void()> redrawNeeded;  // configured, or ready for a frame again
+        std::function<void()> closed;        // the compositor took the surface away
+    };
+
+    LayerShellOutput(const LayerShellGlobals& globals, wl_output* output,
+                     const standin::Monitor& monitor, int scale, Events events);
+    ~LayerShellOutput() override;
+    LayerShellOutput(const LayerShellOutput&) = delete;
+    LayerShellOutput& operator=(const LayerShellOutput&) = delete;
+
+    const standin::Monitor& monitor() const override { return monitor_; }
+    bool ready() const override { return layer_ && width_ > 0 && !frame_; }
+    // The compositor reads `source` straight from the canvas's memory. Nothing
+    // unless ready() and `buffer` is this backend's.
+    void present(standin::FrameBuffer& buffer, const standin::Rect& source) override;
+    // A wl_egl_window of the surface's size in pixels, made on first use.
+    void* eglNativeWindow() override;
+
+    void setMonitor(const standin::Monitor& monitor, int scale);
+    // False once closed or detached.
+    bool attached() const { return layer_ != nullptr; }
+    // Releases every Wayland object (the output went away, or the
+    // connection); the object stays valid for its owner and is never ready.
+    void detach();
+
+  private:
+    struct DestroyEglWindow {
+        void operator()(wl_egl_window* window) const noexcept;
+    };
+    static const zwlr_layer_surface_v1_listener layerListener;
+    static const wl_callback_listener frameListener;
+    void resizeEglWindow();
+
+    LayerShellGlobals globals_;
+    standin::Monitor monitor_;
+    int scale_;
+    Events events_;
+    int width_ = 0, height_ = 0;  // logical, from the compositor
+    WaylandProxy<wl_surface> surface_;
+    WaylandProxy<zwlr_layer_surface_v1> layer_;
+    WaylandProxy<wp_viewport> viewport_;
+    WaylandProxy<wl_callback> frame_;
+    std::unique_ptr<wl_egl_window, DestroyEglWindow> eglWindow_;  // before the surface
+};
+
+}  // namespace lumivo
