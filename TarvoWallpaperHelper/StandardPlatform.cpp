@@ -41,6 +41,10 @@ AppDelegate::Platform StandardPlatform::platform() {
         [playbackLog](const QString& reason) {
             playbackLog->write("[LumivoHelper] Playback failed: " + reason.toStdString());
         });
+    QObject::connect(player.get(), &WallpaperPlayer::noted, player.get(),
+                     [playbackLog](const QString& message) {
+                         playbackLog->write("[LumivoHelper] " + message.toStdString());
+                     });
     AppDelegate::Platform platform;
     platform.player = std::move(player);
     platform.alerts = std::make_unique<MessageBoxAlerts>();

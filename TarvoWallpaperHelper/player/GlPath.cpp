@@ -1,0 +1,273 @@
+#include "GlPath.hpp"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <mpv/render_gl.h>
+
+#include <stdexcept>
+
+#include "MpvLibrary.hpp"
+
+namespace lumivo {
+
+// The GL functions the path calls itself, resolved through EGL so that no GL
+// library is linked (mpv resolves its own the same way).
+struct GlPath::Egl {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLConfig config = nullptr;
+    EGLContext context = EGL_NO_CONTEXT;
+    EGLSurface pbuffer = EGL_NO_SURFACE;  // only without surfaceless contexts
+    bool x11 = false;
+    void* nativeDisplay = nullptr;
+
+    const GLubyte* (*getString)(GLenum) = nullptr;
+    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
+    PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
+    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+    PFNGLBLITFRAMEBUFFERPROC blitFramebuffer = nullptr;
+};
+
+namespace {
+
+template <typename F>
+void resolve(F& function, const char* name) {
+    function = reinterpret_cast<F>(eglGetProcAddress(name));
+    if (function == nullptr) {
+        throw std::runtime_error(std::string("OpenGL lacks ") + name);
+    }
+}
+
+void* procAddress(void*, const char* name) {
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+}  // namespace
+
+GlPath::GlPath(Outputs& outputs) : outputs_(outputs), egl_(std::make_unique<Egl>()) {
+    const EglNativeDisplay native = outputs_.eglDisplay();
+    Egl& e = *egl_;
+    e.x11 = native.platform == EGL_PLATFORM_X11_KHR;
+    e.nativeDisplay = native.display;
+    e.display = eglGetPlatformDisplay(native.platform, native.display, nullptr);
+    if (e.display == EGL_NO_DISPLAY || eglInitialize(e.display, nullptr, nullptr) != EGL_TRUE) {
+        e.display = EGL_NO_DISPLAY;
+        throw std::runtime_error("EGL cannot use the display");
+    }
+    if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
+        throw std::runtime_error("EGL offers no OpenGL");
+    }
+    const EGLint wanted[] = {EGL_SURFACE_TYPE,
+                             EGL_WINDOW_BIT,
+                             EGL_RENDERABLE_TYPE,
+                             EGL_OPENGL_BIT,
+                             EGL_RED_SIZE,
+                             8,
+                             EGL_GREEN_SIZE,
+                             8,
+                             EGL_BLUE_SIZE,
+                             8,
+                             EGL_NONE};
+    EGLConfig configs[64];
+    EGLint count = 0;
+    eglChooseConfig(e.display, wanted, configs, 64, &count);
+    for (EGLint i = 0; i < count && e.config == nullptr; ++i) {
+        EGLint visual = 0;
+        eglGetConfigAttrib(e.display, configs[i], EGL_NATIVE_VISUAL_ID, &visual);
+        if (native.visualId == 0 || static_cast<std::uint32_t>(visual) == native.visualId) {
+            e.config = configs[i];
+        }
+    }
+    if (e.config == nullptr) {
+        throw std::runtime_error("EGL has no configuration for the windows");
+    }
+    e.context = eglCreateContext(e.display, e.config, EGL_NO_CONTEXT, nullptr);
+    if (e.context == EGL_NO_CONTEXT) {
+        throw std::runtime_error("EGL cannot create an OpenGL context");
+    }
+    const char* extensions = eglQueryString(e.display, EGL_EXTENSIONS);
+    if (extensions == nullptr ||
+        std::string_view(extensions).find("EGL_KHR_surfaceless_context") == std::string::npos) {
+        const EGLint size[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
+        e.pbuffer = eglCreatePbufferSurface(e.display, e.config, size);
+    }
+    makeCurrent(nullptr);
+    resolve(e.getString, "glGetString");
+    resolve(e.genFramebuffers, "glGenFramebuffers");
+    resolve(e.deleteFramebuffers, "glDeleteFramebuffers");
+    resolve(e.bindFramebuffer, "glBindFramebuffer");
+    resolve(e.genRenderbuffers, "glGenRenderbuffers");
+    resolve(e.deleteRenderbuffers, "glDeleteRenderbuffers");
+    resolve(e.bindRenderbuffer, "glBindRenderbuffer");
+    resolve(e.renderbufferStorage, "glRenderbufferStorage");
+    resolve(e.framebufferRenderbuffer, "glFramebufferRenderbuffer");
+    resolve(e.blitFramebuffer, "glBlitFramebuffer");
+    const GLubyte* renderer = e.getString(GL_RENDERER);
+    renderer_ = renderer != nullptr ? reinterpret_cast<const char*>(renderer) : "unknown";
+}
+
+GlPath::~GlPath() {
+    Egl& e = *egl_;
+    if (e.display == EGL_NO_DISPLAY) {
+        return;
+    }
+    if (e.context != EGL_NO_CONTEXT) {
+        makeCurrent(nullptr);
+        clearLayout();
+    }
+    eglMakeCurrent(e.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (e.pbuffer != EGL_NO_SURFACE) {
+        eglDestroySurface(e.display, e.pbuffer);
+    }
+    if (e.context != EGL_NO_CONTEXT) {
+        eglDestroyContext(e.display, e.context);
+    }
+    eglTerminate(e.display);
+    eglReleaseThread();
+}
+
+void GlPath::makeCurrent(void* surface) {
+    Egl& e = *egl_;
+    EGLSurface s = surface != nullptr ? static_cast<EGLSurface>(surface) : e.pbuffer;
+    if (eglMakeCurrent(e.display, s, s, e.context) != EGL_TRUE) {
+        throw std::runtime_error("EGL cannot make the OpenGL context current");
+    }
+}
+
+mpv_render_context* GlPath::createContext(const MpvLibrary& api, mpv_handle* mpv) {
+    makeCurrent(nullptr);
+    char type[] = MPV_RENDER_API_TYPE_OPENGL;
+    mpv_opengl_init_params init{&procAddress, nullptr};
+    int advanced = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, type},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
+        // Lets mpv's hardware decoders hand frames to GL without a copy.
+        {egl_->x11 ? MPV_RENDER_PARAM_X11_DISPLAY : MPV_RENDER_PARAM_WL_DISPLAY,
+         egl_->nativeDisplay},
+        {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context* context = nullptr;
+    if (const int rc = api.mpv_render_context_create(&context, mpv, params); rc < 0) {
+        throw std::runtime_error(std::string("OpenGL rendering is unavailable: ") +
+                                 api.mpv_error_string(rc));
+    }
+    return context;
+}
+
+void GlPath::releaseContext() {
+    makeCurrent(nullptr);  // mpv deletes its GL objects in our context
+}
+
+void GlPath::clearLayout() {
+    Egl& e = *egl_;
+    if (!framebuffers_.empty()) {
+        e.deleteFramebuffers(static_cast<GLsizei>(framebuffers_.size()), framebuffers_.data());
+        e.deleteRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
+    }
+    framebuffers_.clear();
+    renderbuffers_.clear();
+    for (void* surface : surfaces_) {
+        eglDestroySurface(e.display, static_cast<EGLSurface>(surface));
+    }
+    surfaces_.clear();
+    shown_.clear();
+    layout_ = {};
+}
+
+void GlPath::setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) {
+    Egl& e = *egl_;
+    makeCurrent(nullptr);
+    clearLayout();
+    for (Output* output : outputs) {
+        EGLSurface surface =
+            eglCreatePlatformWindowSurface(e.display, e.config, output->eglNativeWindow(), nullptr);
+        if (surface == EGL_NO_SURFACE) {
+            clearLayout();
+            throw std::runtime_error("EGL cannot draw into the wallpaper window");
+        }
+        surfaces_.push_back(surface);
+        makeCurrent(surface);
+        eglSwapInterval(e.display, 0);
+    }
+    layout_ = layout;
+    shown_ = outputs;
+    if (outputs.size() > 1) {
+        makeCurrent(nullptr);
+        framebuffers_.resize(layout.canvases.size());
+        renderbuffers_.resize(layout.canvases.size());
+        e.genFramebuffers(static_cast<GLsizei>(framebuffers_.size()), framebuffers_.data());
+        e.genRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
+        for (std::size_t c = 0; c < framebuffers_.size(); ++c) {
+            e.bindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[c]);
+            e.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, layout.canvases[c].width,
+                                  layout.canvases[c].height);
+            e.bindFramebuffer(GL_FRAMEBUFFER, framebuffers_[c]);
+            e.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                      renderbuffers_[c]);
+        }
+        e.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+}
+
+void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
+                  const std::vector<bool>& skip) {
+    Egl& e = *egl_;
+    int flip = 1;  // both the windows and our framebuffers count rows bottom up
+    if (framebuffers_.empty()) {
+        // One output: straight into its window.
+        if (surfaces_.empty() || skip[0] || !shown_[0]->ready()) {
+            return;
+        }
+        const Canvas& canvas = layout_.canvases[0];
+        makeCurrent(surfaces_[0]);
+        mpv_opengl_fbo target{0, canvas.width, canvas.height, 0};
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
+                                     {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        api.mpv_render_context_render(context, params);
+        eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[0]));
+        return;
+    }
+    for (std::size_t c = 0; c < framebuffers_.size(); ++c) {
+        bool wanted = false;
+        for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
+            wanted =
+                wanted || (layout_.placements[p].canvas == c && !skip[p] && shown_[p]->ready());
+        }
+        if (!wanted) {
+            continue;
+        }
+        const Canvas& canvas = layout_.canvases[c];
+        makeCurrent(nullptr);
+        mpv_opengl_fbo target{static_cast<int>(framebuffers_[c]), canvas.width, canvas.height, 0};
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
+                                     {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        api.mpv_render_context_render(context, params);
+        for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
+            const Placement& placement = layout_.placements[p];
+            if (placement.canvas != c || skip[p] || !shown_[p]->ready()) {
+                continue;
+            }
+            makeCurrent(surfaces_[p]);
+            const Rect& s = placement.source;
+            // Rows count from the bottom in GL.
+            const int bottom = canvas.height - s.y - s.height;
+            e.bindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers_[c]);
+            e.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            e.blitFramebuffer(s.x, bottom, s.x + s.width, bottom + s.height, 0, 0, s.width,
+                              s.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            e.bindFramebuffer(GL_FRAMEBUFFER, 0);
+            eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[p]));
+        }
+    }
+}
+
+}  // namespace lumivo
