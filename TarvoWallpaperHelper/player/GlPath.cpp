@@ -6,6 +6,7 @@
 #include <GL/glext.h>
 #include <mpv/render_gl.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "MpvLibrary.hpp"
@@ -165,7 +166,7 @@ void GlPath::releaseContext() {
     makeCurrent(nullptr);  // mpv deletes its GL objects in our context
 }
 
-void GlPath::clearLayout() {
+void GlPath::deleteFramebuffers() {
     Egl& e = *egl_;
     if (!framebuffers_.empty()) {
         e.deleteFramebuffers(static_cast<GLsizei>(framebuffers_.size()), framebuffers_.data());
@@ -173,12 +174,36 @@ void GlPath::clearLayout() {
     }
     framebuffers_.clear();
     renderbuffers_.clear();
+}
+
+void GlPath::createFramebuffers(const std::vector<Canvas>& sizes) {
+    Egl& e = *egl_;
+    makeCurrent(nullptr);
+    deleteFramebuffers();
+    framebuffers_.resize(sizes.size());
+    renderbuffers_.resize(sizes.size());
+    e.genFramebuffers(static_cast<GLsizei>(framebuffers_.size()), framebuffers_.data());
+    e.genRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
+    for (std::size_t c = 0; c < framebuffers_.size(); ++c) {
+        e.bindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[c]);
+        e.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, sizes[c].width, sizes[c].height);
+        e.bindFramebuffer(GL_FRAMEBUFFER, framebuffers_[c]);
+        e.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  renderbuffers_[c]);
+    }
+    e.bindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void GlPath::clearLayout() {
+    Egl& e = *egl_;
+    deleteFramebuffers();
     for (void* surface : surfaces_) {
         eglDestroySurface(e.display, static_cast<EGLSurface>(surface));
     }
     surfaces_.clear();
     shown_.clear();
     layout_ = {};
+    scaled_ = false;
 }
 
 void GlPath::setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) {
@@ -198,72 +223,82 @@ void GlPath::setLayout(const ScreenLayout& layout, const std::vector<Output*>& o
     }
     layout_ = layout;
     shown_ = outputs;
-    if (outputs.size() > 1) {
-        makeCurrent(nullptr);
-        framebuffers_.resize(layout.canvases.size());
-        renderbuffers_.resize(layout.canvases.size());
-        e.genFramebuffers(static_cast<GLsizei>(framebuffers_.size()), framebuffers_.data());
-        e.genRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
-        for (std::size_t c = 0; c < framebuffers_.size(); ++c) {
-            e.bindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[c]);
-            e.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, layout.canvases[c].width,
-                                  layout.canvases[c].height);
-            e.bindFramebuffer(GL_FRAMEBUFFER, framebuffers_[c]);
-            e.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                      renderbuffers_[c]);
-        }
-        e.bindFramebuffer(GL_FRAMEBUFFER, 0);
+    // mpv renders best at one size per frame: several canvas sizes are cut
+    // from one picture of the whole video instead.
+    scaled_ = layout.canvases.size() > 1;
+    if (scaled_) {
+        setVideoSize(video_.width, video_.height);
+    } else if (outputs.size() > 1) {
+        createFramebuffers(layout.canvases);
     }
+}
+
+void GlPath::setVideoSize(int width, int height) {
+    video_ = {width, height};
+    if (!scaled_ || width <= 0 || height <= 0) {
+        return;
+    }
+    // The whole video at the scale of the monitor that needs the most, so
+    // that every crop is scaled down, never up.
+    double scale = 0;
+    for (const Canvas& c : layout_.canvases) {
+        scale = std::max(
+            {scale, static_cast<double>(c.width) / width, static_cast<double>(c.height) / height});
+    }
+    canvas_ = {static_cast<int>(width * scale + 0.5), static_cast<int>(height * scale + 0.5)};
+    createFramebuffers({canvas_});
+}
+
+void GlPath::renderInto(const MpvLibrary& api, mpv_render_context* context, unsigned framebuffer,
+                        const Canvas& size) {
+    int flip = 1;  // both the windows and our framebuffers count rows bottom up
+    mpv_opengl_fbo target{static_cast<int>(framebuffer), size.width, size.height, 0};
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
+                                 {MPV_RENDER_PARAM_FLIP_Y, &flip},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    api.mpv_render_context_render(context, params);
 }
 
 void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
                   const std::vector<bool>& skip) {
     Egl& e = *egl_;
-    int flip = 1;  // both the windows and our framebuffers count rows bottom up
-    if (framebuffers_.empty()) {
+    auto visible = [&](std::size_t p) { return !skip[p] && shown_[p]->ready(); };
+    if (surfaces_.size() == 1) {
         // One output: straight into its window.
-        if (surfaces_.empty() || skip[0] || !shown_[0]->ready()) {
+        if (!visible(0)) {
             return;
         }
-        const Canvas& canvas = layout_.canvases[0];
         makeCurrent(surfaces_[0]);
-        mpv_opengl_fbo target{0, canvas.width, canvas.height, 0};
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
-                                     {MPV_RENDER_PARAM_FLIP_Y, &flip},
-                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
-        api.mpv_render_context_render(context, params);
+        renderInto(api, context, 0, layout_.canvases[0]);
         eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[0]));
         return;
     }
     for (std::size_t c = 0; c < framebuffers_.size(); ++c) {
         bool wanted = false;
         for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
-            wanted =
-                wanted || (layout_.placements[p].canvas == c && !skip[p] && shown_[p]->ready());
+            wanted = wanted || ((scaled_ || layout_.placements[p].canvas == c) && visible(p));
         }
         if (!wanted) {
-            continue;
+            continue;  // nobody sees this canvas now: spare the rendering
         }
-        const Canvas& canvas = layout_.canvases[c];
+        const Canvas canvas = scaled_ ? canvas_ : layout_.canvases[c];
         makeCurrent(nullptr);
-        mpv_opengl_fbo target{static_cast<int>(framebuffers_[c]), canvas.width, canvas.height, 0};
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
-                                     {MPV_RENDER_PARAM_FLIP_Y, &flip},
-                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
-        api.mpv_render_context_render(context, params);
+        renderInto(api, context, framebuffers_[c], canvas);
         for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
             const Placement& placement = layout_.placements[p];
-            if (placement.canvas != c || skip[p] || !shown_[p]->ready()) {
+            if ((!scaled_ && placement.canvas != c) || !visible(p)) {
                 continue;
             }
+            const Rect& out = placement.source;
+            const Rect s =
+                scaled_ ? aspectFillCrop(video_.width, video_.height, out.width, out.height) : out;
             makeCurrent(surfaces_[p]);
-            const Rect& s = placement.source;
             // Rows count from the bottom in GL.
             const int bottom = canvas.height - s.y - s.height;
             e.bindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers_[c]);
             e.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-            e.blitFramebuffer(s.x, bottom, s.x + s.width, bottom + s.height, 0, 0, s.width,
-                              s.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            e.blitFramebuffer(s.x, bottom, s.x + s.width, bottom + s.height, 0, 0, out.width,
+                              out.height, GL_COLOR_BUFFER_BIT, scaled_ ? GL_LINEAR : GL_NEAREST);
             e.bindFramebuffer(GL_FRAMEBUFFER, 0);
             eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[p]));
         }

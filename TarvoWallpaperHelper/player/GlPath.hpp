@@ -9,10 +9,12 @@
 namespace lumivo {
 
 // OpenGL rendering through EGL on the backend's own display connection. One
-// output: mpv renders straight into its window. Several: mpv renders each
-// frame once into a framebuffer per canvas, and each window gets its part
-// copied with glBlitFramebuffer. Every window swaps with interval 0, so N
-// windows never wait for N vertical blanks in turn.
+// output: mpv renders straight into its window. Several sharing one canvas
+// (span, or monitors of one size): mpv renders each frame once into a
+// framebuffer and each window gets its part copied with glBlitFramebuffer.
+// Monitors of different sizes: mpv renders the whole video once and each
+// window gets its aspect-fill crop scaled by the blit. Every window swaps with
+// interval 0, so N windows never wait for N vertical blanks in turn.
 class GlPath : public RenderPath {
   public:
     // Makes an EGL display and OpenGL context; throws std::runtime_error
@@ -30,6 +32,7 @@ class GlPath : public RenderPath {
     mpv_render_context* createContext(const MpvLibrary& api, mpv_handle* mpv) override;
     void releaseContext() override;
     void setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) override;
+    void setVideoSize(int width, int height) override;
     void draw(const MpvLibrary& api, mpv_render_context* context,
               const std::vector<bool>& skip) override;
 
@@ -38,6 +41,10 @@ class GlPath : public RenderPath {
 
     void makeCurrent(void* surface);
     void clearLayout();
+    void deleteFramebuffers();
+    void createFramebuffers(const std::vector<Canvas>& sizes);
+    void renderInto(const MpvLibrary& api, mpv_render_context* context, unsigned framebuffer,
+                    const Canvas& size);
 
     Outputs& outputs_;
     std::unique_ptr<Egl> egl_;
@@ -47,6 +54,9 @@ class GlPath : public RenderPath {
     std::vector<void*> surfaces_;         // EGLSurface per placement
     std::vector<unsigned> framebuffers_;  // per canvas, when drawing through them
     std::vector<unsigned> renderbuffers_;
+    bool scaled_ = false;  // monitors of several sizes: one whole-video canvas
+    Canvas video_;         // the video's display size
+    Canvas canvas_;        // the whole video, scaled for the largest monitor
 };
 
 }  // namespace lumivo

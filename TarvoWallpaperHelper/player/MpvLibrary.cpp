@@ -60,6 +60,7 @@ MpvLibrary::MpvLibrary(const std::string& name) {
     LUMIVO_RESOLVE(mpv_command_async)
     LUMIVO_RESOLVE(mpv_wait_event)
     LUMIVO_RESOLVE(mpv_set_property_string)
+    LUMIVO_RESOLVE(mpv_observe_property)
     LUMIVO_RESOLVE(mpv_render_context_create)
     LUMIVO_RESOLVE(mpv_render_context_set_update_callback)
     LUMIVO_RESOLVE(mpv_render_context_update)

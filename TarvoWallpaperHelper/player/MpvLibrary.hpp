@@ -37,6 +37,7 @@ class MpvLibrary {
     decltype(&::mpv_command_async) mpv_command_async = nullptr;
     decltype(&::mpv_wait_event) mpv_wait_event = nullptr;
     decltype(&::mpv_set_property_string) mpv_set_property_string = nullptr;
+    decltype(&::mpv_observe_property) mpv_observe_property = nullptr;
     decltype(&::mpv_render_context_create) mpv_render_context_create = nullptr;
     decltype(&::mpv_render_context_set_update_callback) mpv_render_context_set_update_callback =
         nullptr;

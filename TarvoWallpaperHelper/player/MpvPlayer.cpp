@@ -47,6 +47,8 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 };
 
 constexpr int kFailureDetailGraceMs = 100;
+constexpr uint64_t kVideoWidth = 1;  // reply ids of the observed properties
+constexpr uint64_t kVideoHeight = 2;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
@@ -115,6 +117,8 @@ MpvPlayer::MpvPlayer(const std::filesystem::path& file, RenderPath& renderPath)
         },
         this);
     api_.mpv_request_log_messages(mpv_.get(), "error");
+    api_.mpv_observe_property(mpv_.get(), kVideoWidth, "video-out-params/dw", MPV_FORMAT_INT64);
+    api_.mpv_observe_property(mpv_.get(), kVideoHeight, "video-out-params/dh", MPV_FORMAT_INT64);
     // Runs on mpv's threads: it only queues a drain on the GUI thread. The
     // destructor unregisters it before this object goes away.
     api_.mpv_set_wakeup_callback(
@@ -194,6 +198,18 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             const auto* message = static_cast<const mpv_event_log_message*>(event.data);
             if (firstErrorLine_.empty()) {
                 firstErrorLine_ = trimmed(message->text);
+            }
+            break;
+        }
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            const long long value = property->format == MPV_FORMAT_INT64
+                                        ? *static_cast<const int64_t*>(property->data)
+                                        : 0;
+            (event.reply_userdata == kVideoWidth ? videoWidth_ : videoHeight_) = value;
+            if (videoWidth_ > 0 && videoHeight_ > 0) {
+                emit videoSizeChanged(static_cast<int>(videoWidth_),
+                                      static_cast<int>(videoHeight_));
             }
             break;
         }

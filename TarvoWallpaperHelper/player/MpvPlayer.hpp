@@ -43,6 +43,8 @@ class MpvPlayer : public QObject {
     // mpv has a new frame (or wants the current one drawn again): render it.
     // Queued from mpv's thread, at most one pending at a time.
     void frameDue();
+    // The video's display size (after aspect correction) is known or changed.
+    void videoSizeChanged(int width, int height);
     // The first frame of the file is on screen (once per player).
     void firstFrameShown();
     // libmpv could not be loaded, mpv could not be set up, or it could not open
@@ -69,6 +71,8 @@ class MpvPlayer : public QObject {
     std::atomic<bool> drainQueued_{false};
     std::atomic<bool> frameQueued_{false};
     bool frameShown_ = false;
+    long long videoWidth_ = 0;
+    long long videoHeight_ = 0;
     std::optional<int> failureCode_;  // mpv's error code once loading failed
     bool failed_ = false;             // playbackFailed has been emitted
     // The first error mpv logged for this file: the detail behind an error code.

@@ -9,6 +9,10 @@ RenderCore::RenderCore(const std::filesystem::path& file, std::unique_ptr<Render
     : path_(std::move(path)) {
     mpv_ = std::make_unique<MpvPlayer>(file, *path_);
     connect(mpv_.get(), &MpvPlayer::frameDue, this, &RenderCore::frameDue);
+    connect(mpv_.get(), &MpvPlayer::videoSizeChanged, this, [this](int width, int height) {
+        path_->setVideoSize(width, height);
+        draw();
+    });
     connect(mpv_.get(), &MpvPlayer::firstFrameShown, this, &RenderCore::firstFrameShown);
     connect(mpv_.get(), &MpvPlayer::playbackFailed, this, &RenderCore::playbackFailed);
 }

@@ -27,6 +27,8 @@ class RenderPath {
     virtual void releaseContext() {}
     // Lays the canvases out; `outputs[i]` shows `layout.placements[i]`.
     virtual void setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) = 0;
+    // The video's display size, once known and whenever it changes.
+    virtual void setVideoSize(int /*width*/, int /*height*/) {}
     // Renders the current frame and shows it on every output whose `skip`
     // entry (parallel to the placements) is false.
     virtual void draw(const MpvLibrary& api, mpv_render_context* context,

@@ -72,6 +72,21 @@ ScreenLayout mainScreenOnly(const std::vector<Monitor>& monitors) {
 
 }  // namespace
 
+Rect aspectFillCrop(int sourceWidth, int sourceHeight, int width, int height) {
+    if (sourceWidth <= 0 || sourceHeight <= 0 || width <= 0 || height <= 0) {
+        return {};
+    }
+    // Compare the aspects exactly, in 64-bit cross products.
+    const long long wide = static_cast<long long>(sourceWidth) * height;
+    const long long tall = static_cast<long long>(width) * sourceHeight;
+    if (wide > tall) {  // the source is wider: cut left and right
+        const int w = static_cast<int>((tall + height / 2) / height);
+        return {(sourceWidth - w) / 2, 0, w, sourceHeight};
+    }
+    const int h = static_cast<int>((wide + width / 2) / width);
+    return {0, (sourceHeight - h) / 2, sourceWidth, h};
+}
+
 ScreenLayout layoutScreens(ScreenMode mode, const std::vector<Monitor>& monitors) {
     switch (mode) {
         case ScreenMode::SpanAcrossScreens:

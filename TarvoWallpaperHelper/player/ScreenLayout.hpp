@@ -58,4 +58,9 @@ struct ScreenLayout {
 // Monitors without area are left out. Pure; no monitors give an empty layout.
 ScreenLayout layoutScreens(ScreenMode mode, const std::vector<Monitor>& monitors);
 
+// The centred part of a `sourceWidth` x `sourceHeight` picture that fills a
+// `width` x `height` target at one scale: the whole height or the whole width,
+// the overflow cut evenly on both sides. Empty when either size is.
+Rect aspectFillCrop(int sourceWidth, int sourceHeight, int width, int height);
+
 }  // namespace lumivo

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
+#include <xcb/dri2.h>
 #include <xcb/randr.h>
 #include <xcb/shape.h>
 #include <xcb/shm.h>
@@ -61,7 +62,7 @@ X11Outputs::X11Outputs(const std::string& display) {
         shm != nullptr && shm->present) {
         shm_ = true;
     }
-    directRendering_ = hasExtension("DRI3") || hasExtension("DRI2") || hasExtension("NV-GLX");
+    directRendering_ = hasExtension("DRI3") || hasDri2Driver() || hasExtension("NV-GLX");
     monitors_ = queryMonitors();
     if (monitors_.empty()) {
         throw HelperError::noMainScreen();
@@ -92,6 +93,21 @@ bool X11Outputs::hasExtension(std::string_view name) {
             nullptr),
         &std::free);
     return reply && reply->present;
+}
+
+bool X11Outputs::hasDri2Driver() {
+    // Xorg offers DRI2 even where no video driver backs it (the dummy driver,
+    // a framebuffer): only a driver name means hardware rendering.
+    if (!hasExtension("DRI2")) {
+        return false;
+    }
+    std::free(xcb_dri2_query_version_reply(connection_, xcb_dri2_query_version(connection_, 1, 4),
+                                           nullptr));
+    Reply<xcb_dri2_connect_reply_t> reply(
+        xcb_dri2_connect_reply(
+            connection_, xcb_dri2_connect(connection_, root_, XCB_DRI2_DRIVER_TYPE_DRI), nullptr),
+        &std::free);
+    return reply && reply->driver_name_length > 0;
 }
 
 std::vector<Monitor> X11Outputs::queryMonitors() {

@@ -30,8 +30,8 @@ class X11Outputs : public Outputs {
     std::vector<Output*> showOn(const std::vector<std::size_t>& monitors) override;
     std::unique_ptr<FrameBuffer> createFrameBuffer(int width, int height) override;
     EglNativeDisplay eglDisplay() const override;
-    // Whether the server offers DRI3, DRI2 or NVIDIA's GLX: without them
-    // every OpenGL driver on it draws in software.
+    // Whether the server offers DRI3, DRI2 with a driver, or NVIDIA's GLX:
+    // without them every OpenGL driver on it draws in software.
     bool mayOfferHardwareGl() const override { return directRendering_; }
 
   private:
@@ -40,6 +40,7 @@ class X11Outputs : public Outputs {
     };
 
     bool hasExtension(std::string_view name);
+    bool hasDri2Driver();
     std::vector<Monitor> queryMonitors();
     void dispatch();
     void rescan();

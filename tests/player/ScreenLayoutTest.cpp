@@ -51,5 +51,13 @@ TEST(ScreenLayoutTest, MonitorsWithoutAreaAreLeftOut) {
     }
 }
 
+TEST(ScreenLayoutTest, AspectFillCropsTheOverflowEvenlyAndNeverStretches) {
+    // 16:9 onto 4:3 cuts left and right; onto 21:9 top and bottom.
+    EXPECT_EQ(aspectFillCrop(1920, 1080, 960, 720), (Rect{240, 0, 1440, 1080}));
+    EXPECT_EQ(aspectFillCrop(1920, 1080, 2560, 1080), (Rect{0, 135, 1920, 810}));
+    EXPECT_EQ(aspectFillCrop(320, 180, 1280, 720), (Rect{0, 0, 320, 180}));
+    EXPECT_EQ(aspectFillCrop(320, 180, 0, 720), Rect{});
+}
+
 }  // namespace
 }  // namespace lumivo
