@@ -34,6 +34,10 @@ X11Outputs::X11Outputs(const std::string& display) {
     if (!display_) {
         throw HelperError::noMainScreen();
     }
+    // A server that goes away must not end the helper (Xlib's default), only
+    // this backend: dispatch() sees the broken connection and reports it.
+    XSetIOErrorExitHandler(
+        display_.get(), [](Display*, void*) {}, nullptr);
     connection_ = XGetXCBConnection(display_.get());
     XSetEventQueueOwner(display_.get(), XCBOwnsEventQueue);
     xcb_prefetch_extension_data(connection_, &xcb_randr_id);

@@ -174,9 +174,50 @@ check "mode main answers ok" e2e_proc_send driver "mode main"
 check "main: one window, on the primary monitor" windows_cover "$first"
 check "main: the second monitor is bare" second_is_bare
 
-# 4. Monitors come and go while the video plays on.
+# 4. A covered monitor is not drawn on; the other plays on. Paused, the
+# picture stays; resumed, it moves on.
 e2e_proc_send driver "mode all" >/dev/null
 check "all: back on both monitors" windows_cover "$first" "$second"
+still_but_first_moves() {
+    shot cover-a
+    sleep 0.3
+    shot cover-b
+    local g changed
+    for g in "$first" "$second"; do
+        crop cover-a "$g" x
+        crop cover-b "$g" y
+        changed=$(compare -metric AE -fuzz 3% "$E2E_TMP/cover-a-x.miff" "$E2E_TMP/cover-b-y.miff" null: 2>&1)
+        echo "$g: $changed pixels changed"
+        if [ "$g" = "$first" ]; then at_least "$changed" 3000 || return 1; fi
+        if [ "$g" = "$second" ]; then [ "$changed" -eq 0 ] || return 1; fi
+    done
+}
+e2e_proc_send driver "cover second yes" >/dev/null
+check "a covered monitor's picture stays while the other moves" e2e_wait_for 5 still_but_first_moves
+e2e_proc_send driver "cover second no" >/dev/null
+check "uncovered, it moves again" both_move uncovered
+paused_still() {
+    local before after
+    before=$(frames_drawn)
+    shot paused-a
+    sleep 0.5
+    shot paused-b
+    after=$(frames_drawn)
+    echo "frames $before -> $after"
+    [ "$after" -le $((before + 1)) ] &&
+        [ "$(compare -metric AE -fuzz 3% "$E2E_TMP/paused-a.miff" "$E2E_TMP/paused-b.miff" null: 2>&1)" -eq 0 ]
+}
+not_black() {
+    shot paused
+    at_least "$(brightness paused "$first")" 0.2 && at_least "$(brightness paused "$second")" 0.2
+}
+e2e_proc_send driver "pause yes" >/dev/null
+check "paused: no new frames and a still picture" e2e_wait_for 5 paused_still
+check "paused: the picture stays on both monitors" not_black
+e2e_proc_send driver "pause no" >/dev/null
+check "resumed: the video moves again" both_move resumed
+
+# 5. Monitors come and go while the video plays on.
 xrandr --delmonitor second
 check "a removed monitor loses its window" e2e_wait_for 5 windows_cover "$first"
 check "the video plays on after the removal" frames_advance
