@@ -118,8 +118,8 @@ GlPath::~GlPath() {
     if (e.display == EGL_NO_DISPLAY) {
         return;
     }
-    if (e.context != EGL_NO_CONTEXT) {
-        makeCurrent(nullptr);
+    // Best effort: the display may be gone already.
+    if (e.context != EGL_NO_CONTEXT && tryMakeCurrent(nullptr)) {
         clearLayout();
     }
     eglMakeCurrent(e.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
@@ -133,10 +133,14 @@ GlPath::~GlPath() {
     eglReleaseThread();
 }
 
-void GlPath::makeCurrent(void* surface) {
+bool GlPath::tryMakeCurrent(void* surface) {
     Egl& e = *egl_;
     EGLSurface s = surface != nullptr ? static_cast<EGLSurface>(surface) : e.pbuffer;
-    if (eglMakeCurrent(e.display, s, s, e.context) != EGL_TRUE) {
+    return eglMakeCurrent(e.display, s, s, e.context) == EGL_TRUE;
+}
+
+void GlPath::makeCurrent(void* surface) {
+    if (!tryMakeCurrent(surface)) {
         throw std::runtime_error("EGL cannot make the OpenGL context current");
     }
 }
@@ -163,7 +167,7 @@ mpv_render_context* GlPath::createContext(const MpvLibrary& api, mpv_handle* mpv
 }
 
 void GlPath::releaseContext() {
-    makeCurrent(nullptr);  // mpv deletes its GL objects in our context
+    tryMakeCurrent(nullptr);  // mpv deletes its GL objects in our context
 }
 
 void GlPath::deleteFramebuffers() {

@@ -39,7 +39,8 @@ class GlPath : public RenderPath {
   private:
     struct Egl;
 
-    void makeCurrent(void* surface);
+    bool tryMakeCurrent(void* surface);
+    void makeCurrent(void* surface);  // throws std::runtime_error
     void clearLayout();
     void deleteFramebuffers();
     void createFramebuffers(const std::vector<Canvas>& sizes);

@@ -10,7 +10,11 @@ RenderCore::RenderCore(const std::filesystem::path& file, std::unique_ptr<Render
     mpv_ = std::make_unique<MpvPlayer>(file, *path_);
     connect(mpv_.get(), &MpvPlayer::frameDue, this, &RenderCore::frameDue);
     connect(mpv_.get(), &MpvPlayer::videoSizeChanged, this, [this](int width, int height) {
-        path_->setVideoSize(width, height);
+        try {
+            path_->setVideoSize(width, height);
+        } catch (const std::exception& error) {
+            giveUp(error);
+        }
         draw();
     });
     connect(mpv_.get(), &MpvPlayer::firstFrameShown, this, &RenderCore::firstFrameShown);
@@ -45,6 +49,13 @@ void RenderCore::redraw() {
     draw();
 }
 
+void RenderCore::giveUp(const std::exception& error) {
+    // The surfaces cannot be drawn on any more: black wallpapers, one report,
+    // and no further attempts until the next layout.
+    outputs_.clear();
+    emit playbackFailed(QString::fromStdString(error.what()));
+}
+
 void RenderCore::frameDue() {
     mpv_render_context* context = mpv_->renderContext();
     if (context == nullptr) {
@@ -64,8 +75,12 @@ void RenderCore::draw() {
     for (Output* output : outputs_) {
         skip.push_back(covered_.contains(output->monitor().name));
     }
-    path_->draw(mpv_->api(), context, skip);
-    ++framesDrawn_;
+    try {
+        path_->draw(mpv_->api(), context, skip);
+        ++framesDrawn_;
+    } catch (const std::exception& error) {
+        giveUp(error);
+    }
 }
 
 }  // namespace lumivo

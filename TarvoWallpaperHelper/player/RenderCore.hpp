@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -49,6 +50,7 @@ class RenderCore : public QObject {
   private:
     void frameDue();
     void draw();
+    void giveUp(const std::exception& error);
 
     std::unique_ptr<RenderPath> path_;
     std::unique_ptr<MpvPlayer> mpv_;  // after path_: freed before it
