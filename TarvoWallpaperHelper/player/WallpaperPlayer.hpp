@@ -46,8 +46,8 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     // Lays the wallpaper out anew when it plays; the video does not restart.
     void setScreenMode(ScreenMode mode);
     ScreenMode screenMode() const { return mode_; }
-    // Pauses decoding (the frame stays) or resumes from it; kept across starts
-    // only until the next start.
+    // Pauses decoding (the frame stays on screen) or resumes from that frame.
+    // Applies to the current wallpaper; the next start plays unpaused.
     void setPaused(bool paused);
     // A covered monitor is not drawn on; the decode goes on.
     void setCovered(const std::string& monitor, bool covered);
