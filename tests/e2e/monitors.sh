@@ -233,6 +233,10 @@ xrandr --setmonitor second 960/254x720/191+1280+0 none
 check "a monitor replaced by a wider one gets a window of its size" \
     e2e_wait_for 5 windows_cover "$first" "$second"
 check "the video moves on both monitors after the changes" both_move plugged
+e2e_proc_send driver "mode main" >/dev/null
+xrandr --delmonitor second
+xrandr --setmonitor '*second' 960/254x720/191+1280+0 none # now the primary
+check "main: the wallpaper follows the primary monitor" e2e_wait_for 5 windows_cover "$second"
 check "the video never restarted" no_restart
 
 check "stop answers ok" e2e_proc_send driver stop
