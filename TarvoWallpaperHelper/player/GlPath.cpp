@@ -295,7 +295,7 @@ void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
             }
             const Rect& out = placement.source;
             const Rect s =
-                scaled_ ? aspectFillCrop(video_.width, video_.height, out.width, out.height) : out;
+                scaled_ ? aspectFillCrop(canvas.width, canvas.height, out.width, out.height) : out;
             makeCurrent(surfaces_[p]);
             // Rows count from the bottom in GL.
             const int bottom = canvas.height - s.y - s.height;
