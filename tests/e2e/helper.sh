@@ -150,6 +150,7 @@ verify "menu idle after stop" wait_menu "No Wallpaper Playing	0	"
 rm "$PUBLIC/api/wallpapers.json"
 "$HELPER" lumivo://apply/remote
 cached_once() {
+    echo "served:"; cat "$SERVED"; echo "cache:"; ls -a "$XDG_CACHE_HOME/Lumivo/wallpapers/"
     [ "$(served_count /videos/remote.mp4)" -eq 1 ] &&
         ls "$XDG_CACHE_HOME/Lumivo/wallpapers/" | grep -qx 'remote-[0-9a-f]\{12\}\.mp4'
 }
