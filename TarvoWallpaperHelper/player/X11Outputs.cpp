@@ -73,11 +73,13 @@ X11Outputs::X11Outputs(const std::string& display) {
     }
     notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_),
                                                   QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &X11Outputs::dispatch);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { dispatch(true); });
     // Waiting for a reply can read events into xcb's queue, where the socket
-    // notifier no longer sees them; look there before the event loop sleeps.
-    aboutToBlock_ = connect(QAbstractEventDispatcher::instance(),
-                            &QAbstractEventDispatcher::aboutToBlock, this, &X11Outputs::dispatch);
+    // notifier no longer sees them; look there (without a read) before the
+    // event loop sleeps.
+    aboutToBlock_ =
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { dispatch(false); });
     rescanSoon_.setSingleShot(true);
     rescanSoon_.setInterval(kRescanDelayMs);
     connect(&rescanSoon_, &QTimer::timeout, this, &X11Outputs::rescan);
@@ -155,9 +157,10 @@ std::vector<Monitor> X11Outputs::queryMonitors() {
     return found;
 }
 
-void X11Outputs::dispatch() {
+void X11Outputs::dispatch(bool readSocket) {
     bool redraw = false;
-    while (xcb_generic_event_t* raw = xcb_poll_for_event(connection_)) {
+    while (xcb_generic_event_t* raw = readSocket ? xcb_poll_for_event(connection_)
+                                                 : xcb_poll_for_queued_event(connection_)) {
         Reply<xcb_generic_event_t> event(raw, &std::free);
         const uint8_t type = event->response_type & 0x7F;
         if (type == XCB_EXPOSE) {

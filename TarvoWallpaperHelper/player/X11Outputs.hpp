@@ -42,7 +42,8 @@ class X11Outputs : public Outputs {
     bool hasExtension(std::string_view name);
     bool hasDri2Driver();
     std::vector<Monitor> queryMonitors();
-    void dispatch();
+    // Handles the events xcb has queued, after reading the socket if asked.
+    void dispatch(bool readSocket);
     void rescan();
 
     std::unique_ptr<_XDisplay, CloseDisplay> display_;
