@@ -40,6 +40,10 @@ AppDelegate::Platform StandardPlatform::platform() {
                      [playbackLog](const QString& reason) {
                          playbackLog->log("Playback failed: " + reason.toStdString());
                      });
+    QObject::connect(player.get(), &WallpaperPlayer::noted, player.get(),
+                     [playbackLog](const QString& message) {
+                         playbackLog->log(message.toStdString());
+                     });
     AppDelegate::Platform platform;
     platform.player = std::move(player);
     platform.alerts = std::make_unique<MessageBoxAlerts>();

@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
 # Playback benchmarks of the wallpaper player (tests/e2e/player-driver) against
-# the mpv command line player with the same options and video output, on one
-# 1920x1080 Xvfb (tests/e2e/lib.sh sets the scene). The 1080p30 H.264 clip is
-# generated here with ffmpeg (4 s, so the 10 s measurement spans its loop).
-#   - CPU and peak RSS while looping the clip for MEASURE_SECONDS (default 10),
-#     after a 1 s settle; ROUNDS (default 3) rounds, player and mpv interleaved,
-#     medians. CPU from utime+stime in /proc/<pid>/stat, peak RSS is VmHWM.
-#   - time from `start` to the first frame on screen (mpv's first playback
-#     restart, which follows the first presented frame), median of STARTS
-#     (default 10); peer: mpv's own log time of its first shown frame.
-#   - how long stop() blocks the GUI thread (mpv shutting down), median.
-#   - RSS over 100 starts alternating two clips, each waiting for its first
-#     frame: VmRSS after a stop at start 100 minus after a stop at start 20, with
-#     a fixed malloc mmap threshold (see below); a leak of 26 KiB per start
-#     shows as 2 MiB.
-# One line per figure:
-#   playback_cpu_pct <v> peer=mpv <v> ratio=<r> target=<=1.05
-#   playback_peak_rss_mib <v> peer=mpv <v> target=value<=<mpv + 30>
-#   playback_first_frame_ms <v> peer=mpv <v> target=value<300
-#   playback_stop_ms <v> target=value<100
-#   playback_rss_growth_mib <v> starts=20..100 target=value<=2
+# mpv, the way peers play a wallpaper: one mpv process per monitor. The clip is
+# 1080p30 H.264, generated here with ffmpeg (4 s, so each measurement spans its
+# loop). tests/e2e/lib.sh sets the scenes:
+#   - one 1920x1080 monitor (Xvfb);
+#   - two 1280x720 monitors (Xorg's dummy driver, e2e_start_xorg_monitors).
+# Figures, medians of ROUNDS (default 3) rounds with player and peers
+# interleaved; CPU from utime+stime in /proc/<pid>/stat over MEASURE_SECONDS
+# (default 8) after a 1 s settle, summed over the peer's processes:
+#   - software path (chosen by itself here, as this machine has no GPU): one
+#     monitor against one `mpv --vo=x11`, two against two of them;
+#   - OpenGL path (LUMIVO_RENDER=gl): one and two monitors against
+#     `mpv --vo=gpu --gpu-sw=yes`;
+#   - frames drawn per second per window, software and OpenGL, two monitors;
+#   - peak RSS (VmHWM) against one mpv, one monitor;
+#   - start to first frame on screen, median of STARTS (default 10); peer:
+#     mpv's own log time of its first shown frame;
+#   - a switch: start B while A plays, until B's first frame;
+#   - how long stop() blocks the GUI thread (mpv shutting down);
+#   - RSS over 100 starts alternating two clips: VmRSS after a stop at start
+#     100 minus after a stop at start 20, with a fixed malloc mmap threshold so
+#     that glibc's arenas neither hide nor fake a leak.
 # Usage: bench/playback.sh [build-dir]   (default $LUMIVO_BUILD_DIR or build)
 BUILD=$(realpath "${1:-${LUMIVO_BUILD_DIR:-build}}")
 source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
@@ -31,106 +32,165 @@ DRIVER=$BUILD/tests/e2e/player-driver
     exit 1
 }
 ROUNDS=${ROUNDS:-3}
-MEASURE=${MEASURE_SECONDS:-10}
+MEASURE=${MEASURE_SECONDS:-8}
 STARTS=${STARTS:-10}
 TICKS=$(getconf CLK_TCK)
 SMALL=$(cd "$(dirname "$0")/../tests/data/video" && pwd)/wide-16x9.mp4
 
-e2e_start_xvfb 1920x1080
 CLIP=$E2E_TMP/hd-1080p30.mp4
 ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=4 \
     -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p -g 60 "$CLIP"
 
 # The player's options, spelled for the command line (config=no is --no-config).
-MPV_OPTIONS=(--no-config --vo="$LUMIVO_MPV_VO" --aid=no --sid=no --loop-file=inf --idle=yes
+MPV_OPTIONS=(--no-config --aid=no --sid=no --loop-file=inf --idle=yes
     --panscan=1.0 --keepaspect=yes --hwdec=auto-safe --stop-screensaver=no --load-scripts=no
     --load-stats-overlay=no --load-osd-console=no --load-auto-profiles=no --ytdl=no --osc=no
     --input-default-bindings=no --input-vo-keyboard=no --access-references=no --no-terminal
-    --geometry=1920x1080+0+0 --no-border)
+    --no-border)
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 status_kib() { awk -v key="$2:" '$1 == key {print $2}' "/proc/$1/status"; }
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+ticks_of() {
+    local pid sum=0
+    for pid in "$@"; do sum=$((sum + $(cpu_ticks "$pid"))); done
+    echo "$sum"
+}
 
-# measure PID : "<cpu %> <peak RSS MiB>" over MEASURE seconds, after a settle.
+# measure PID... : "<cpu % summed> <peak RSS MiB of the first>" over MEASURE seconds.
 measure() {
     sleep 1
     local before after
-    before=$(cpu_ticks "$1")
+    before=$(ticks_of "$@")
     sleep "$MEASURE"
-    after=$(cpu_ticks "$1")
+    after=$(ticks_of "$@")
     awk -v t=$((after - before)) -v hz="$TICKS" -v s="$MEASURE" -v hwm="$(status_kib "$1" VmHWM)" \
         'BEGIN { printf "%.1f %.1f\n", 100 * t / hz / s, hwm / 1024 }'
 }
 
-ours=()
-peer=()
+# ours NAME [ENV...] : "<cpu %> <peak RSS MiB> <frames per second per window>".
+ours() {
+    local name=$1 before after result
+    shift
+    e2e_proc_start "$name" env "$@" "$DRIVER"
+    e2e_proc_send "$name" "start $CLIP" >/dev/null
+    e2e_proc_wait "$name" '^event first-frame' 20 >/dev/null
+    before=$(e2e_proc_send "$name" frames | awk '{print $2}')
+    result=$(measure "$(e2e_proc_pid "$name")")
+    after=$(e2e_proc_send "$name" frames | awk '{print $2}')
+    e2e_proc_close "$name" 20
+    awk -v r="$result" -v f=$((after - before)) -v s=$((MEASURE + 1)) \
+        'BEGIN { printf "%s %.1f\n", r, f / s }'
+}
+
+# peers GEOMETRY... -- VO_OPTIONS... : one mpv per geometry; "<cpu %> <peak RSS MiB>".
+peers() {
+    local geometries=() pids=() pid
+    while [ "$1" != -- ]; do
+        geometries+=("$1")
+        shift
+    done
+    shift
+    for g in "${geometries[@]}"; do
+        e2e_spawn mpv "${MPV_OPTIONS[@]}" "$@" --geometry="$g" "$CLIP"
+        pids+=("$E2E_LAST_PID")
+    done
+    for pid in "${pids[@]}"; do
+        e2e_wait_for 20 xdotool search --pid "$pid" >/dev/null
+    done
+    measure "${pids[@]}"
+    for pid in "${pids[@]}"; do
+        kill "$pid"
+        wait "$pid" || true
+    done
+}
+
+column() { printf '%s\n' "${@:2}" | cut -d' ' -f"$1" | median; }
+ratio_line() { # figure ours peer-name peer target
+    awk -v f="$1" -v a="$2" -v p="$3" -v b="$4" -v t="$5" 'BEGIN {
+        printf "%s %s peer=%s %s ratio=%.2f target=%s\n", f, a, p, b, (b > 0 ? a / b : 0), t }'
+}
+
+# --- one 1920x1080 monitor ------------------------------------------------------
+e2e_start_xvfb 1920x1080
+one=1920x1080+0+0
+sw1=() x11=() gl1=() gpu1=()
 for ((round = 1; round <= ROUNDS; round++)); do
-    e2e_proc_start "player$round" "$DRIVER"
-    e2e_proc_send "player$round" "start $CLIP" >/dev/null
-    e2e_proc_wait "player$round" '^event first-frame' 20 >/dev/null
-    ours+=("$(measure "$(e2e_proc_pid "player$round")")")
-    e2e_proc_close "player$round" 20
-
-    e2e_spawn mpv "${MPV_OPTIONS[@]}" "$CLIP"
-    mpv_pid=$E2E_LAST_PID
-    e2e_wait_for 20 xdotool search --pid "$mpv_pid" >/dev/null
-    peer+=("$(measure "$mpv_pid")")
-    kill "$mpv_pid"
-    wait "$mpv_pid" || true
-    echo "round $round: player ${ours[-1]}, mpv ${peer[-1]} (cpu %, peak rss MiB)"
+    sw1+=("$(ours "sw1-$round")")
+    x11+=("$(peers "$one" -- --vo=x11)")
+    gl1+=("$(ours "gl1-$round" LUMIVO_RENDER=gl)")
+    gpu1+=("$(peers "$one" -- --vo=gpu --gpu-sw=yes)")
+    echo "one monitor, round $round (cpu %, peak rss MiB[, fps]): software ${sw1[-1]}," \
+        "mpv x11 ${x11[-1]}, OpenGL ${gl1[-1]}, mpv gpu ${gpu1[-1]}"
 done
-
-cpu=$(printf '%s\n' "${ours[@]}" | cut -d' ' -f1 | median)
-cpu_peer=$(printf '%s\n' "${peer[@]}" | cut -d' ' -f1 | median)
-rss=$(printf '%s\n' "${ours[@]}" | cut -d' ' -f2 | median)
-rss_peer=$(printf '%s\n' "${peer[@]}" | cut -d' ' -f2 | median)
-awk -v a="$cpu" -v b="$cpu_peer" 'BEGIN {
-    printf "playback_cpu_pct %s peer=mpv %s ratio=%.2f target=<=1.05\n", a, b, (b > 0 ? a / b : 0) }'
+ratio_line playback_cpu_pct "$(column 1 "${sw1[@]}")" mpv-x11 "$(column 1 "${x11[@]}")" "<=1.0"
+ratio_line playback_gl_cpu_pct "$(column 1 "${gl1[@]}")" mpv-gpu-sw "$(column 1 "${gpu1[@]}")" "<=1.05"
+rss=$(column 2 "${sw1[@]}")
+rss_peer=$(column 2 "${x11[@]}")
 awk -v a="$rss" -v b="$rss_peer" 'BEGIN {
     printf "playback_peak_rss_mib %s peer=mpv %s target=value<=%.1f\n", a, b, b + 30 }'
 
-# Time to the first frame, the player's and mpv's.
+# Time to the first frame, the player's and mpv's; then switches.
 e2e_proc_start ttff "$DRIVER"
-firsts=()
-peer_firsts=()
-stops=()
+firsts=() peer_firsts=() stops=() switches=()
 for ((i = 1; i <= STARTS; i++)); do
     e2e_proc_send ttff "start $CLIP" >/dev/null
     firsts+=("$(e2e_proc_wait ttff '^event first-frame' 20 | awk '{print $3}')")
     stops+=("$(e2e_proc_send ttff stop | awk '{print $2}')")
 
     log=$E2E_TMP/mpv-$i.log
-    mpv "${MPV_OPTIONS[@]}" --idle=no --loop-file=no --end=0.5 --msg-time -v --log-file="$log" \
-        "$CLIP" >/dev/null 2>&1 || true
+    mpv "${MPV_OPTIONS[@]}" --vo=x11 --geometry="$one" --idle=no --loop-file=no --end=0.5 \
+        --msg-time -v --log-file="$log" "$CLIP" >/dev/null 2>&1 || true
     peer_firsts+=("$(awk -F'[][]' '/first video frame after restart shown/ {print $2 * 1000; exit}' "$log")")
 done
-first=$(printf '%s\n' "${firsts[@]}" | median)
-first_peer=$(printf '%s\n' "${peer_firsts[@]}" | median)
+e2e_proc_send ttff "start $SMALL" >/dev/null
+e2e_proc_wait ttff '^event first-frame' 20 >/dev/null
+for ((i = 1; i <= STARTS; i++)); do
+    clip=$CLIP
+    [ $((i % 2)) -eq 0 ] && clip=$SMALL
+    e2e_proc_send ttff "start $clip" >/dev/null
+    switches+=("$(e2e_proc_wait ttff '^event first-frame' 20 | awk '{print $3}')")
+done
+e2e_proc_close ttff 20
 echo "first frames (ms): player ${firsts[*]}; mpv ${peer_firsts[*]}"
-printf 'playback_first_frame_ms %.0f peer=mpv %.0f target=value<300\n' "$first" "$first_peer"
-# stop() waits for mpv to shut down (threads, decoder, video output).
+printf 'playback_first_frame_ms %.0f peer=mpv %.0f target=value<300\n' \
+    "$(printf '%s\n' "${firsts[@]}" | median)" "$(printf '%s\n' "${peer_firsts[@]}" | median)"
+echo "switches (ms): ${switches[*]}"
+printf 'playback_switch_ms %.0f target=value<300\n' "$(printf '%s\n' "${switches[@]}" | median)"
 echo "stop (ms): ${stops[*]}"
 printf 'playback_stop_ms %.0f target=value<100\n' "$(printf '%s\n' "${stops[@]}" | median)"
-e2e_proc_close ttff 20
 
-# RSS over 100 starts alternating two clips, read after a stop at start 20 and
-# at start 100. glibc's default malloc keeps freed frame buffers in its
-# per-thread arenas and grows them in steps of several MiB, which would hide a
-# slow leak or fake one; a fixed mmap threshold returns big buffers at once, so
-# what stays resident after a stop is what the player really keeps.
+# RSS over 100 starts alternating two clips (see the top).
 clips=("$CLIP" "$SMALL")
 MALLOC_MMAP_THRESHOLD_=131072 e2e_proc_start leak "$DRIVER"
 for ((i = 1; i <= 100; i++)); do
     e2e_proc_send leak "start ${clips[i % 2]}" >/dev/null
     e2e_proc_wait leak '^event first-frame' 20 >/dev/null
     if [ "$i" -eq 20 ] || [ "$i" -eq 100 ]; then
-        windows=$(xwininfo -root -children | grep -c '"player-driver": ("player-driver"' || true)
+        windows=$(xwininfo -root -children | grep -c '"Lumivo Wallpaper"' || true)
         e2e_proc_send leak stop >/dev/null
         rss_after[i]=$(status_kib "$(e2e_proc_pid leak)" VmRSS)
-        echo "start $i: $windows player window(s) while playing; VmRSS after stop ${rss_after[i]} KiB"
+        echo "start $i: $windows wallpaper window(s) while playing; VmRSS after stop ${rss_after[i]} KiB"
     fi
 done
 awk -v a="${rss_after[20]}" -v b="${rss_after[100]}" \
     'BEGIN { printf "playback_rss_growth_mib %.1f starts=20..100 target=value<=2\n", (b - a) / 1024 }'
 e2e_proc_close leak 20
+
+# --- two 1280x720 monitors --------------------------------------------------------
+e2e_start_xorg_monitors 1280
+left=1280x720+0+0 right=1280x720+1280+0
+sw2=() x11s=() gl2=() gpus=()
+for ((round = 1; round <= ROUNDS; round++)); do
+    sw2+=("$(ours "sw2-$round")")
+    x11s+=("$(peers "$left" "$right" -- --vo=x11)")
+    gl2+=("$(ours "gl2-$round" LUMIVO_RENDER=gl)")
+    gpus+=("$(peers "$left" "$right" -- --vo=gpu --gpu-sw=yes)")
+    echo "two monitors, round $round (cpu %, peak rss MiB[, fps]): software ${sw2[-1]}," \
+        "2 mpv x11 ${x11s[-1]}, OpenGL ${gl2[-1]}, 2 mpv gpu ${gpus[-1]}"
+done
+ratio_line playback_cpu_2mon_pct "$(column 1 "${sw2[@]}")" 2xmpv-x11 "$(column 1 "${x11s[@]}")" "<=0.6"
+ratio_line playback_gl_cpu_2mon_pct "$(column 1 "${gl2[@]}")" 2xmpv-gpu-sw \
+    "$(column 1 "${gpus[@]}")" "<=0.8"
+printf 'playback_fps_per_window %s path=software monitors=2 target=value>=25\n' "$(column 3 "${sw2[@]}")"
+printf 'playback_gl_fps_per_window %s path=OpenGL monitors=2 target=value>=25\n' "$(column 3 "${gl2[@]}")"

@@ -59,6 +59,14 @@ MpvLibrary::MpvLibrary(const std::string& name) {
     LUMIVO_RESOLVE(mpv_set_wakeup_callback)
     LUMIVO_RESOLVE(mpv_command_async)
     LUMIVO_RESOLVE(mpv_wait_event)
+    LUMIVO_RESOLVE(mpv_set_property_string)
+    LUMIVO_RESOLVE(mpv_observe_property)
+    LUMIVO_RESOLVE(mpv_render_context_create)
+    LUMIVO_RESOLVE(mpv_render_context_set_update_callback)
+    LUMIVO_RESOLVE(mpv_render_context_update)
+    LUMIVO_RESOLVE(mpv_render_context_render)
+    LUMIVO_RESOLVE(mpv_render_context_report_swap)
+    LUMIVO_RESOLVE(mpv_render_context_free)
 #undef LUMIVO_RESOLVE
     if (error_.empty()) {
         // Kept for the life of the process: mpv's threads and exit handlers

@@ -10,6 +10,7 @@
 
 #include "MpvLibrary.hpp"
 #include "NumericLocale.hpp"
+#include "RenderPath.hpp"
 
 namespace lumivo {
 namespace {
@@ -17,14 +18,18 @@ namespace {
 // Everything is set before mpv_initialize, so nothing from the user's mpv
 // configuration, scripts or key bindings can change how a wallpaper behaves.
 constexpr std::pair<const char*, const char*> kOptions[] = {
+    // Frames go only to our render context: mpv never probes an output of
+    // its own, so it can never open a window (SDL, x11, ...) either.
+    {"vo", "libmpv"},
     {"aid", "no"},  // never decode or output audio
     {"sid", "no"},  // a wallpaper shows no subtitles
     {"loop-file", "inf"},
     {"idle", "yes"},     // after a failed load keep the instance (and black window)
-    {"panscan", "1.0"},  // fill the window, cropping the overflow
+    {"panscan", "1.0"},  // fill each canvas, cropping the overflow
     {"keepaspect", "yes"},
     {"hwdec", "auto-safe"},
     {"stop-screensaver", "no"},  // a wallpaper must never keep the screen awake
+    {"force-window", "no"},
     {"load-scripts", "no"},
     // mpv's built-in scripts each run on a thread of their own; a wallpaper
     // has no use for the stats overlay, the console or auto profiles.
@@ -42,6 +47,8 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 };
 
 constexpr int kFailureDetailGraceMs = 100;
+constexpr uint64_t kVideoWidth = 1;  // reply ids of the observed properties
+constexpr uint64_t kVideoHeight = 2;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
@@ -56,7 +63,8 @@ void MpvPlayer::Terminate::operator()(mpv_handle* handle) const {
     MpvLibrary::instance().mpv_terminate_destroy(handle);
 }
 
-MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) : api_(MpvLibrary::instance()) {
+MpvPlayer::MpvPlayer(const std::filesystem::path& file, RenderPath& renderPath)
+    : api_(MpvLibrary::instance()), path_(renderPath) {
     if (!api_.error().empty()) {
         failLater(QString::fromStdString(api_.error()));
         return;
@@ -78,13 +86,39 @@ MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) : api_(MpvLi
         failLater(QStringLiteral("mpv could not be created"));
         return;
     }
-    configure(window);
+    configure();
     if (const int rc = api_.mpv_initialize(mpv_.get()); rc < 0) {
         failLater(
             QStringLiteral("mpv could not be initialised: %1").arg(api_.mpv_error_string(rc)));
         return;
     }
+    // The render context must exist before the file loads: vo=libmpv has
+    // nothing to draw to otherwise.
+    try {
+        context_ = path_.createContext(api_, mpv_.get());
+    } catch (const std::exception& error) {
+        failLater(QString::fromStdString(error.what()));
+        return;
+    }
+    // Runs on mpv's render thread: it only queues a render on the GUI thread.
+    api_.mpv_render_context_set_update_callback(
+        context_,
+        [](void* context) {
+            auto* self = static_cast<MpvPlayer*>(context);
+            if (!self->frameQueued_.exchange(true)) {
+                QMetaObject::invokeMethod(
+                    self,
+                    [self] {
+                        self->frameQueued_ = false;
+                        emit self->frameDue();
+                    },
+                    Qt::QueuedConnection);
+            }
+        },
+        this);
     api_.mpv_request_log_messages(mpv_.get(), "error");
+    api_.mpv_observe_property(mpv_.get(), kVideoWidth, "video-out-params/dw", MPV_FORMAT_INT64);
+    api_.mpv_observe_property(mpv_.get(), kVideoHeight, "video-out-params/dh", MPV_FORMAT_INT64);
     // Runs on mpv's threads: it only queues a drain on the GUI thread. The
     // destructor unregisters it before this object goes away.
     api_.mpv_set_wakeup_callback(
@@ -101,6 +135,12 @@ MpvPlayer::MpvPlayer(WId window, const std::filesystem::path& file) : api_(MpvLi
 }
 
 MpvPlayer::~MpvPlayer() {
+    if (context_ != nullptr) {
+        // Frees the context only once mpv's video output no longer uses it;
+        // no update callback runs after this returns.
+        path_.releaseContext();
+        api_.mpv_render_context_free(context_);
+    }
     if (mpv_) {
         // mpv holds its wakeup lock while it calls back, so once this returns no
         // callback runs or will run; ~QObject then drops any queued drain.
@@ -108,17 +148,15 @@ MpvPlayer::~MpvPlayer() {
     }
 }
 
-void MpvPlayer::configure(WId window) {
-    mpv_handle* handle = mpv_.get();
-    auto wid = static_cast<int64_t>(window);
-    api_.mpv_set_option(handle, "wid", MPV_FORMAT_INT64, &wid);
+void MpvPlayer::configure() {
     for (const auto& [name, value] : kOptions) {
-        api_.mpv_set_option_string(handle, name, value);
+        api_.mpv_set_option_string(mpv_.get(), name, value);
     }
-    // Without an override mpv picks its own output (normally gpu). Under Xvfb,
-    // which has no GPU, tests set x11.
-    if (const char* vo = std::getenv("LUMIVO_MPV_VO"); vo != nullptr && *vo != '\0') {
-        api_.mpv_set_option_string(handle, "vo", vo);
+}
+
+void MpvPlayer::setPaused(bool paused) {
+    if (mpv_) {
+        api_.mpv_set_property_string(mpv_.get(), "pause", paused ? "yes" : "no");
     }
 }
 
@@ -160,6 +198,18 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             const auto* message = static_cast<const mpv_event_log_message*>(event.data);
             if (firstErrorLine_.empty()) {
                 firstErrorLine_ = trimmed(message->text);
+            }
+            break;
+        }
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            const long long value = property->format == MPV_FORMAT_INT64
+                                        ? *static_cast<const int64_t*>(property->data)
+                                        : 0;
+            (event.reply_userdata == kVideoWidth ? videoWidth_ : videoHeight_) = value;
+            if (videoWidth_ > 0 && videoHeight_ > 0) {
+                emit videoSizeChanged(static_cast<int>(videoWidth_),
+                                      static_cast<int>(videoHeight_));
             }
             break;
         }

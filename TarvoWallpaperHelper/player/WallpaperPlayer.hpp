@@ -1,57 +1,80 @@
 #pragma once
 
 #include <QObject>
-#include <QScreen>
 #include <QString>
-#include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "Outputs.hpp"
+#include "ScreenMode.hpp"
 #include "WallpaperPlaying.hpp"
 
 namespace lumivo {
 
-class DesktopWindow;
-class MpvPlayer;
+class RenderCore;
 
-// Shows one video file as a live wallpaper: muted, looping, cropped to fill the
-// primary screen, in a desktop-level window that takes no input. Idle or
-// playing; at most one window and one mpv instance exist at a time. GUI thread
-// only. Writes no log: the owner connects playbackFailed to its log.
+// Shows one video file as a live wallpaper: muted, looping, decoded once and
+// aspect-filled onto the monitors the screen mode picks, each in a
+// desktop-level surface that takes no input. Follows monitors as they come,
+// go and change, without restarting the video. Idle or playing; at most one
+// display connection and one mpv instance exist at a time. GUI thread only.
+// Writes no log: the owner connects playbackFailed and noted to its log.
 class WallpaperPlayer : public QObject, public WallpaperPlaying {
     Q_OBJECT
   public:
-    // Where the player finds its screen; the default is the primary screen.
-    using ScreenLookup = std::function<QScreen*()>;
+    // Opens the display backend for a start; throws HelperError::noMainScreen()
+    // when there is no display or no monitor. The default connects to X11.
+    using OutputsFactory = std::function<std::unique_ptr<Outputs>()>;
 
-    explicit WallpaperPlayer(ScreenLookup screen = {});
-    // Stops playback, so no window or mpv instance outlives the player.
+    explicit WallpaperPlayer(OutputsFactory outputs = {});
+    // Stops playback, so no surface or mpv instance outlives the player.
     ~WallpaperPlayer() override;
 
     // Replaces the current wallpaper with `videoPath`. Throws
     // HelperError::noMainScreen() before changing anything when there is no
-    // screen (or no X11 display). Any later failure (mpv cannot open or decode
-    // the file) leaves a black wallpaper and is reported by playbackFailed.
+    // screen. Any later failure (mpv cannot open or decode the file) leaves
+    // black wallpapers and is reported by playbackFailed.
     void start(const std::filesystem::path& videoPath) override;
-    // Removes the window and shuts mpv down completely; nothing when idle.
+    // Removes the surfaces, shuts mpv down and closes the display connection;
+    // nothing when idle.
     void stop() override;
 
-    bool isPlaying() const { return window_ != nullptr; }
-    // The X11 window of the current wallpaper, if one plays.
-    std::optional<WId> windowId() const;
+    // Lays the wallpaper out anew when it plays; the video does not restart.
+    void setScreenMode(ScreenMode mode);
+    ScreenMode screenMode() const { return mode_; }
+    // Pauses decoding (the frame stays on screen) or resumes from that frame.
+    // Applies to the current wallpaper; the next start plays unpaused.
+    void setPaused(bool paused);
+    // A covered monitor is not drawn on; the decode goes on.
+    void setCovered(const std::string& monitor, bool covered);
+
+    bool isPlaying() const { return outputs_ != nullptr; }
+    // The monitors the wallpaper currently shows on.
+    std::vector<Monitor> shownMonitors() const;
+    // Frames drawn since the last start; 0 when idle.
+    long framesDrawn() const;
 
   signals:
     // The current wallpaper's first frame is on screen.
     void firstFrameShown();
     // The current wallpaper cannot be played; `reason` is mpv's.
     void playbackFailed(const QString& reason);
+    // Something for the log: the render path chosen (once per process), or a
+    // display that went away.
+    void noted(const QString& message);
 
   private:
-    ScreenLookup screen_;
-    std::unique_ptr<DesktopWindow> window_;
-    std::unique_ptr<MpvPlayer> mpv_;
+    void layOut();
+
+    OutputsFactory makeOutputs_;
+    ScreenMode mode_ = ScreenMode::AllScreens;
+    std::unique_ptr<Outputs> outputs_;
+    std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first
+    std::vector<Monitor> shown_;
 };
 
 }  // namespace lumivo

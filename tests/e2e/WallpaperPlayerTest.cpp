@@ -8,16 +8,18 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
 #include "WallpaperPlayer.hpp"
+#include "X11Outputs.hpp"
 
 namespace lumivo {
 namespace {
@@ -27,23 +29,48 @@ namespace fs = std::filesystem;
 const fs::path kClips = fs::path(LUMIVO_TEST_DATA) / "video";
 constexpr int kWaitMs = 10000;
 
-// The X server's map state of a window; absent when the window is gone.
-std::optional<uint8_t> xMapState(WId id) {
+// The viewable top-level windows typed _NET_WM_WINDOW_TYPE_DESKTOP: the
+// player's wallpaper windows (it has its own X connection, so Qt knows none).
+std::vector<xcb_window_t> desktopWindows() {
     xcb_connection_t* c =
         qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> reply(
-        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, static_cast<uint32_t>(id)),
-                                        nullptr),
-        &std::free);
-    return reply ? std::optional<uint8_t>(reply->map_state) : std::nullopt;
+    auto atom = [c](const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr),
+            &std::free);
+        return reply->atom;
+    };
+    const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t desktop = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
+    std::vector<xcb_window_t> found;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> value(
+            xcb_get_property_reply(
+                c, xcb_get_property(c, 0, children[i], type, XCB_ATOM_ATOM, 0, 1), nullptr),
+            &std::free);
+        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr),
+            &std::free);
+        if (value && xcb_get_property_value_length(value.get()) == 4 &&
+            *static_cast<xcb_atom_t*>(xcb_get_property_value(value.get())) == desktop &&
+            attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+            found.push_back(children[i]);
+        }
+    }
+    return found;
 }
 
-bool xWindowExists(WId id) {
-    return xMapState(id).has_value();
-}
-
-bool xWindowViewable(WId id) {
-    return xMapState(id) == XCB_MAP_STATE_VIEWABLE;
+// The player talks to the server on its own connection, which the server
+// serves in its own time: wait until the windows are as expected.
+bool desktopWindowsBecome(std::size_t count) {
+    for (int i = 0; i < 200 && desktopWindows().size() != count; ++i) {
+        QTest::qWait(10);
+    }
+    return desktopWindows().size() == count;
 }
 
 // The names of this process's threads but Qt's own ("Q..."), which Qt starts
@@ -58,14 +85,6 @@ std::multiset<std::string> threads() {
         }
     }
     return names;
-}
-
-int visibleTopLevels() {
-    int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        n += w->isVisible() ? 1 : 0;
-    }
-    return n;
 }
 
 class WallpaperPlayerTest : public ::testing::Test {
@@ -104,23 +123,23 @@ TEST_F(WallpaperPlayerTest, StopWhenIdleDoesNothing) {
     player.stop();
     player.stop();
     EXPECT_FALSE(player.isPlaying());
-    EXPECT_FALSE(player.windowId().has_value());
-    EXPECT_EQ(visibleTopLevels(), 0);
+    EXPECT_TRUE(desktopWindows().empty());
 }
 
 TEST_F(WallpaperPlayerTest, NoScreenThrowsAndChangesNothing) {
     for (const bool playing : {false, true}) {
         SCOPED_TRACE(playing ? "while playing" : "while idle");
-        QScreen* screen = QGuiApplication::primaryScreen();
-        WallpaperPlayer player([&screen] { return screen; });
+        std::string display;  // $DISPLAY
+        WallpaperPlayer player([&display] { return std::make_unique<X11Outputs>(display); });
         QSignalSpy shown(&player, &WallpaperPlayer::firstFrameShown);
         if (playing) {
             player.start(kClips / "wide-16x9.mp4");
             ASSERT_TRUE(shown.wait(kWaitMs));
         }
-        const auto before = player.windowId();
+        ASSERT_TRUE(desktopWindowsBecome(playing ? 1 : 0));
+        const auto before = desktopWindows();
 
-        screen = nullptr;
+        display = ":65432";  // no X server there
         try {
             player.start(kClips / "classic-4x3.mp4");
             FAIL() << "start without a screen did not throw";
@@ -129,11 +148,7 @@ TEST_F(WallpaperPlayerTest, NoScreenThrowsAndChangesNothing) {
         }
 
         EXPECT_EQ(player.isPlaying(), playing);
-        EXPECT_EQ(player.windowId(), before);
-        if (playing) {
-            EXPECT_TRUE(xWindowViewable(*before));
-        }
-        EXPECT_EQ(visibleTopLevels(), playing ? 1 : 0);
+        EXPECT_EQ(desktopWindows(), before);
         // The old wallpaper plays on: no new first frame, no failure.
         QSignalSpy failed(&player, &WallpaperPlayer::playbackFailed);
         EXPECT_FALSE(failed.wait(300));
@@ -146,33 +161,29 @@ TEST_F(WallpaperPlayerTest, StartReplacesAndStopUnloadsEverything) {
     QSignalSpy shown(&player, &WallpaperPlayer::firstFrameShown);
     player.start(kClips / "wide-16x9.mp4");
     ASSERT_TRUE(shown.wait(kWaitMs));
-    const WId first = *player.windowId();
-    EXPECT_TRUE(xWindowViewable(first));
+    ASSERT_TRUE(desktopWindowsBecome(1));
+    const auto first = desktopWindows();
 
     player.start(kClips / "classic-4x3.mp4");
-    const WId second = *player.windowId();
-    EXPECT_FALSE(xWindowExists(first)) << "the replaced window is still there";
-    EXPECT_EQ(visibleTopLevels(), 1);
     ASSERT_TRUE(shown.wait(kWaitMs));
-    EXPECT_TRUE(xWindowViewable(second));
+    ASSERT_TRUE(desktopWindowsBecome(1)) << "the replaced window is still there";
+    const auto second = desktopWindows();
+    EXPECT_NE(second, first);
 
     player.stop();
     EXPECT_FALSE(player.isPlaying());
-    EXPECT_FALSE(xWindowExists(second));
-    EXPECT_EQ(visibleTopLevels(), 0);
+    EXPECT_TRUE(desktopWindowsBecome(0));
     EXPECT_EQ(threads(), idleThreads_) << "mpv threads outlived stop()";
 }
 
 TEST_F(WallpaperPlayerTest, DestroyingAPlayingPlayerUnloadsEverything) {
-    WId window = 0;
     {
         WallpaperPlayer player;
         QSignalSpy shown(&player, &WallpaperPlayer::firstFrameShown);
         player.start(kClips / "wide-16x9.mp4");
         ASSERT_TRUE(shown.wait(kWaitMs));
-        window = *player.windowId();
     }
-    EXPECT_FALSE(xWindowExists(window));
+    EXPECT_TRUE(desktopWindowsBecome(0));
     EXPECT_EQ(threads(), idleThreads_);
 }
 
@@ -232,7 +243,7 @@ TEST_F(WallpaperPlayerTest, UnplayableFilesLeaveABlackWallpaperAndMpvsReason) {
         EXPECT_NE(reason.find(c.reasonContains), std::string::npos) << reason;
         // The black window stays, and nothing else happens.
         EXPECT_TRUE(player.isPlaying());
-        EXPECT_TRUE(xWindowViewable(*player.windowId()));
+        EXPECT_TRUE(desktopWindowsBecome(1));
         EXPECT_FALSE(shown.wait(300));
         EXPECT_EQ(failed.count(), 1);
     }
@@ -254,12 +265,12 @@ TEST_F(WallpaperPlayerTest, SlotsMayStopOrRestartThePlayer) {
     ASSERT_TRUE(shown.wait(kWaitMs));
     ASSERT_TRUE(shown.count() == 2 || shown.wait(kWaitMs));
     EXPECT_TRUE(player.isPlaying());
-    EXPECT_EQ(visibleTopLevels(), 1);
+    EXPECT_TRUE(desktopWindowsBecome(1));
 
     player.start(dir_ / "missing.mp4");
     ASSERT_TRUE(failed.wait(kWaitMs));
     EXPECT_FALSE(player.isPlaying());
-    EXPECT_EQ(visibleTopLevels(), 0);
+    EXPECT_TRUE(desktopWindowsBecome(0));
 }
 
 }  // namespace

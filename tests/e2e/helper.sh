@@ -150,6 +150,7 @@ verify "menu idle after stop" wait_menu "No Wallpaper Playing	0	"
 rm "$PUBLIC/api/wallpapers.json"
 "$HELPER" lumivo://apply/remote
 cached_once() {
+    echo "served:"; cat "$SERVED"; echo "cache:"; ls -a "$XDG_CACHE_HOME/Lumivo/wallpapers/"
     [ "$(served_count /videos/remote.mp4)" -eq 1 ] &&
         ls "$XDG_CACHE_HOME/Lumivo/wallpapers/" | grep -qx 'remote-[0-9a-f]\{12\}\.mp4'
 }
@@ -196,6 +197,63 @@ verify "every ping is logged exactly once" wait_lines ping $((before + 200)) 20
 "$HELPER" lumivo://ping
 verify "the helper still answers afterwards" wait_lines ping $((before + 201))
 verify "and still runs" alive "$HELPER_PID"
+
+# ---- 50 applies across three wallpapers, stops in between, no override -------
+# mpv may never open a window of its own (it once fell back to an SDL window
+# and deadlocked on the fourth switch), and the helper must not grow.
+ids=(wide classic sound)
+titles=("Wide Clip" "Classic Clip" "Sound Clip")
+clips=(wide-16x9 classic-4x3 with-audio-16x9)
+entries=()
+mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" # the checkout is back
+for k in 0 1 2; do
+    cp "$DATA/video/${clips[k]}.mp4" "$PUBLIC/assets/wallpapers/${ids[k]}.mp4"
+    entries+=("$(record "${ids[k]}" "${titles[k]}" "$PROD/assets/wallpapers/${ids[k]}.mp4" \
+        "$PUBLIC/assets/wallpapers/${ids[k]}.mp4")")
+done
+(IFS=,; echo "[${entries[*]}]") >"$PUBLIC/api/wallpapers.json"
+# The viewable top-level windows, each as "<id> <desktop|other>".
+viewable_windows() {
+    local id
+    for id in $(xwininfo -root -children | awk '$1 ~ /^0x/ {print $1}'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
+        if xprop -id "$id" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DESKTOP; then
+            echo "$id desktop"
+        else
+            echo "$id other"
+        fi
+    done
+}
+only_our_window() {
+    viewable_windows >"$E2E_TMP/windows"
+    [ "$(awk '{print $2}' "$E2E_TMP/windows")" = desktop ]
+}
+rss_kib() { awk '$1 == "VmRSS:" {print $2}' "/proc/$HELPER_PID/status"; }
+unanswered=0 unapplied=0 strangers=0 stops=$(line_count 'Stopped wallpaper')
+declare -A applied=()
+for ((i = 1; i <= 50; i++)); do
+    k=$(((i - 1) % 3))
+    applied[$k]=$((${applied[$k]:-$(line_count "Applied ${titles[k]}")} + 1))
+    "$HELPER" "lumivo://apply/${ids[k]}" || unanswered=$((unanswered + 1))
+    wait_lines "Applied ${titles[k]}" "${applied[$k]}" || unapplied=$((unapplied + 1))
+    e2e_wait_for 5 only_our_window || {
+        strangers=$((strangers + 1))
+        sed 's/^/    /' "$E2E_TMP/windows"
+    }
+    "$HELPER" lumivo://stop || unanswered=$((unanswered + 1))
+    stops=$((stops + 1))
+    wait_lines 'Stopped wallpaper' "$stops" || unapplied=$((unapplied + 1))
+    [ "$i" -ne 10 ] || rss_at_10=$(rss_kib)
+done
+rss_at_50=$(rss_kib)
+verify "50 applies and stops: every hand-over answered" test "$unanswered" -eq 0
+verify "50 applies and stops: every one carried out" test "$unapplied" -eq 0
+verify "50 applies: no window but the wallpaper's ever showed" test "$strangers" -eq 0
+rss_flat() {
+    echo "VmRSS after stop 10: $rss_at_10 KiB, after stop 50: $rss_at_50 KiB"
+    [ $((rss_at_50 - rss_at_10)) -le 2048 ]
+}
+verify "50 applies: memory grows by at most 2 MiB from the 10th to the 50th" rss_flat
 
 # ---- Quit from the menu -----------------------------------------------------
 tray click "Quit Helper"

@@ -11,6 +11,7 @@
 #   e2e_start_system_bus              # optional: a private system bus too
 #   e2e_start_sway 640x360 480x360    # or: headless sway, one output per size;
 #                                     # sets WAYLAND_DISPLAY (see the function)
+#   e2e_start_xorg_monitors 960       # or Xorg (dummy driver) with two monitors
 #   e2e_proc_start app ./program      # a line-command program (see below)
 #   check "what must hold" some_command args...
 #   e2e_finish                        # prints "N passed, N failed"; exit 1 on failure
@@ -20,8 +21,8 @@
 #   - E2E_TMP, a scratch directory removed at exit;
 #   - XDG_RUNTIME_DIR (mode 0700), HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and
 #     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files;
-#   - QT_QPA_PLATFORM=xcb, and LUMIVO_MPV_VO=x11 (Xvfb has no GPU) unless set;
-#   - a trap that stops every process started through this library (Xvfb,
+#   - QT_QPA_PLATFORM=xcb;
+#   - a trap that stops every process started through this library (Xvfb, Xorg,
 #     sway, e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
 #     set, for a look at screenshots and logs), however the script ends.
 #
@@ -62,7 +63,6 @@ export XDG_DATA_HOME="$E2E_TMP/home/.local/share"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
-export LUMIVO_MPV_VO="${LUMIVO_MPV_VO:-x11}"
 
 E2E_MAIN_PID=$BASHPID
 
@@ -186,6 +186,67 @@ EOS
     e2e_wait_for 10 test -S "$socket" || {
         echo "e2e: the private system bus did not start:" >&2
         cat "$E2E_TMP/system-bus.err" >&2
+        exit 1
+    }
+}
+
+# e2e_start_xorg_monitors [SECOND_WIDTH] : starts Xorg with the dummy video
+# driver on a free display and exports DISPLAY. The screen is 1280+SECOND_WIDTH
+# (default 1280) by 720 pixels: the output DUMMY0 is the primary monitor
+# 1280x720+0+0, and a RandR monitor "second" (no output of its own) covers
+# SECOND_WIDTHx720+1280+0, which X clients (Qt included) see as a second
+# screen. Change monitors with `xrandr --setmonitor/--delmonitor`. The server
+# gets no input devices and writes its log and config only under E2E_TMP.
+e2e_start_xorg_monitors() {
+    local second=${1:-1280} dir="$E2E_TMP/xorg"
+    local width=$((1280 + second))
+    mkdir -p "$dir"
+    cat >"$dir/xorg.conf" <<EOC
+Section "ServerFlags"
+    Option "AutoAddDevices" "false"
+    Option "AutoEnableDevices" "false"
+    Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 65536
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0-1000.0
+    VertRefresh 5.0-200.0
+    Modeline "1280x720" 74.25 1280 1390 1430 1650 720 725 730 750 +hsync +vsync
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual $width 720
+    EndSubSection
+EndSection
+EOC
+    : >"$dir/display"
+    e2e_spawn Xorg -displayfd 3 -config "$dir/xorg.conf" -logfile "$dir/Xorg.log" -noreset \
+        -nolisten tcp -novtswitch -sharevts 3>"$dir/display" >"$dir/xorg.out" 2>&1
+    local i
+    for ((i = 0; i < 200; i++)); do
+        grep -q '^[0-9]' "$dir/display" && break
+        kill -0 "$E2E_LAST_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    if ! grep -q '^[0-9]' "$dir/display"; then
+        echo "e2e: Xorg did not start:" >&2
+        tail -n 20 "$dir/xorg.out" >&2
+        exit 1
+    fi
+    export DISPLAY=":$(head -n1 "$dir/display")"
+    xrandr --fb "${width}x720" --output DUMMY0 --mode 1280x720 --primary &&
+        xrandr --setmonitor second "$second/$((second * 254 / 960))x720/191+1280+0" none || {
+        echo "e2e: xrandr could not set up two monitors" >&2
         exit 1
     }
 }

@@ -1,14 +1,19 @@
 // Drives one WallpaperPlayer from line commands on standard input, for the
 // end-to-end tests and the playback benchmark.
 //
-//   start <path>   -> ok | error <message>
-//   stop           -> ok <milliseconds the stop took>
-//   window         -> ok <X11 window id in hex> | ok none
-//   quit (or EOF)  -> ok, then the player stops and the program exits
+//   start <path>        -> ok | error <message>
+//   stop                -> ok <milliseconds the stop took>
+//   mode all|span|main  -> ok (the screen mode, also while playing)
+//   pause yes|no        -> ok
+//   cover <monitor> yes|no -> ok
+//   shown               -> ok [<monitor>=<w>x<h>+<x>+<y> ...] (monitors shown on)
+//   frames              -> ok <frames drawn since the last start>
+//   quit (or EOF)       -> ok, then the player stops and the program exits
 //
 // Between answers it prints what the player reports, as it happens:
 //   event first-frame <milliseconds since the last start>
 //   event failed <mpv's reason>
+//   event note <message for the log>
 #include <unistd.h>
 
 #include <QApplication>
@@ -37,6 +42,9 @@ class Driver {
         QObject::connect(
             &player_, &lumivo::WallpaperPlayer::playbackFailed,
             [](const QString& reason) { say("event failed " + reason.toStdString()); });
+        QObject::connect(&player_, &lumivo::WallpaperPlayer::noted, [](const QString& message) {
+            say("event note " + message.toStdString());
+        });
     }
 
     void obey(const std::string& line) {
@@ -53,13 +61,30 @@ class Driver {
             took.start();
             player_.stop();
             say("ok " + std::to_string(took.nsecsElapsed() / 1e6));
-        } else if (line == "window") {
-            const auto id = player_.windowId();
-            char hex[32] = "none";
-            if (id) {
-                std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(*id));
+        } else if (line.rfind("mode ", 0) == 0) {
+            const auto mode = lumivo::screenModeFromKey(line.substr(5));
+            if (mode) {
+                player_.setScreenMode(*mode);
             }
-            say(std::string("ok ") + hex);
+            say(mode ? "ok" : "error unknown mode");
+        } else if (line == "pause yes" || line == "pause no") {
+            player_.setPaused(line == "pause yes");
+            say("ok");
+        } else if (line.rfind("cover ", 0) == 0 && line.find(' ', 6) != std::string::npos) {
+            const auto space = line.rfind(' ');
+            player_.setCovered(line.substr(6, space - 6), line.substr(space + 1) == "yes");
+            say("ok");
+        } else if (line == "shown") {
+            std::string answer = "ok";
+            for (const auto& m : player_.shownMonitors()) {
+                const auto& g = m.geometry;
+                answer += " " + m.name + "=" + std::to_string(g.width) + "x" +
+                          std::to_string(g.height) + "+" + std::to_string(g.x) + "+" +
+                          std::to_string(g.y);
+            }
+            say(answer);
+        } else if (line == "frames") {
+            say("ok " + std::to_string(player_.framesDrawn()));
         } else if (line == "quit") {
             say("ok");
             QApplication::quit();

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <mpv/render.h>
+
+#include <string>
+#include <vector>
+
+#include "Outputs.hpp"
+#include "ScreenLayout.hpp"
+
+namespace lumivo {
+
+class MpvLibrary;
+
+// How frames go from mpv to the outputs: OpenGL through EGL, or software into
+// memory. Renders each frame once per canvas of the layout and shows each
+// output its part. GUI thread only.
+class RenderPath {
+  public:
+    virtual ~RenderPath() = default;
+    // Short name for the log: "OpenGL (<renderer>)" or "software".
+    virtual std::string name() const = 0;
+    // The render context for `mpv`, made before the file loads; throws
+    // HelperError::playbackFailed-style errors as std::runtime_error.
+    virtual mpv_render_context* createContext(const MpvLibrary& api, mpv_handle* mpv) = 0;
+    // Called just before the render context is freed.
+    virtual void releaseContext() {}
+    // Lays the canvases out; `outputs[i]` shows `layout.placements[i]`.
+    virtual void setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) = 0;
+    // The video's display size, once known and whenever it changes.
+    virtual void setVideoSize(int /*width*/, int /*height*/) {}
+    // Renders the current frame and shows it on every output whose `skip`
+    // entry (parallel to the placements) is false.
+    virtual void draw(const MpvLibrary& api, mpv_render_context* context,
+                      const std::vector<bool>& skip) = 0;
+};
+
+}  // namespace lumivo

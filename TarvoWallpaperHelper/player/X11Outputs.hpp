@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Outputs.hpp"
+#include "X11Output.hpp"
+
+struct _XDisplay;
+
+namespace lumivo {
+
+// The X11 backend: its own connection to the X server (Xlib, so that EGL can
+// draw on it, with xcb for everything else), the monitors from RandR
+// (`xrandr --setmonitor` ones included), and one desktop window per monitor
+// shown on. Follows RandR changes within a second. GUI thread only.
+class X11Outputs : public Outputs {
+    Q_OBJECT
+  public:
+    // Connects to `display` (empty: $DISPLAY). Throws HelperError::noMainScreen()
+    // when there is no X server to connect to or it reports no monitor.
+    explicit X11Outputs(const std::string& display = {});
+    ~X11Outputs() override;
+
+    std::vector<Monitor> monitors() const override { return monitors_; }
+    std::vector<Output*> showOn(const std::vector<std::size_t>& monitors) override;
+    std::unique_ptr<FrameBuffer> createFrameBuffer(int width, int height) override;
+    EglNativeDisplay eglDisplay() const override;
+    // Whether the server offers DRI3, DRI2 with a driver, or NVIDIA's GLX:
+    // without them every OpenGL driver on it draws in software.
+    bool mayOfferHardwareGl() const override { return directRendering_; }
+
+  private:
+    struct CloseDisplay {
+        void operator()(_XDisplay* display) const;
+    };
+
+    bool hasExtension(std::string_view name);
+    bool hasDri2Driver();
+    std::vector<Monitor> queryMonitors();
+    // Handles the events xcb has queued, after reading the socket if asked.
+    void dispatch(bool readSocket);
+    void rescan();
+
+    std::unique_ptr<_XDisplay, CloseDisplay> display_;
+    xcb_connection_t* connection_ = nullptr;  // owned by display_
+    xcb_window_t root_ = 0;
+    uint32_t rootVisual_ = 0;
+    uint8_t randrEvents_ = 0;  // first event code of RandR; 0 without it
+    bool randr15_ = false;
+    bool shm_ = false;
+    bool directRendering_ = false;
+    std::vector<Monitor> monitors_;
+    std::vector<std::unique_ptr<X11Output>> outputs_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer rescanSoon_;
+    QMetaObject::Connection aboutToBlock_;
+};
+
+}  // namespace lumivo
