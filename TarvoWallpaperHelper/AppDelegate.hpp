@@ -101,8 +101,8 @@ class AppDelegate : public QObject, public HelperCommands {
     // D-Bus ActivateAction with the menu's actions by name ("stop-wallpaper",
     // "open-gallery", "check-for-updates", "quit"); returns false for others.
     bool activateAction(const std::string& name) override;
-    // Acts at once, even during an apply or an alert: cancels a download,
-    // stops the wallpaper and ends the event loop. Later commands are dropped.
+    // Acts at once, even during an apply or an alert: cancels the apply in
+    // progress, stops the wallpaper and ends the event loop. Later commands are dropped.
     void quit();
 
     // The gallery and helper pages: the loopback development server while the
@@ -121,7 +121,7 @@ class AppDelegate : public QObject, public HelperCommands {
     // A command that ends when `step` returns.
     void enqueueStep(std::function<void()> step);
     void finishLaunching();
-    void carryOut(const Outcome<Route>& route, std::uint64_t stops, CommandQueue::Finish finish);
+    void carryOut(const Outcome<Route>& route, std::uint64_t ticket, CommandQueue::Finish finish);
     void stopNow();
     void apply(const std::string& id, CommandQueue::Finish finish);
     std::exception_ptr finishApply(const std::string& id,
@@ -150,6 +150,7 @@ class AppDelegate : public QObject, public HelperCommands {
     bool isDownloading = false;
 
     bool quitting = false;
+    // One error alert at a time; errors meanwhile follow in one more.
     AlertCoalescer errorAlerts{
         [this](const std::string& text) { return act(alerts->run(errorAlert(text))); }};
     ApplyCancellation cancellation;

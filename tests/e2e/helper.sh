@@ -185,6 +185,8 @@ verify "as Cancel: nothing opened" test "$(opened_count)" -eq "$before"
 "$HELPER" lumivo://ping
 verify "the helper still answers ping" wait_lines ping 2
 rm "$PUBLIC/api/wallpapers.json" "$PUBLIC/assets/wallpapers/fifo.mp4"
+"$HELPER" lumivo://stop
+wait_lines 'Stopped wallpaper' 3
 
 # ---- an unknown id: alert, answered with its default button ------------------
 "$HELPER" lumivo://apply/nope
@@ -206,19 +208,19 @@ verify "production helper page without the checkout" wait_opened "$PROD/mac-help
 "$HELPER" lumivo://apply/remote # something plays: Stop Wallpaper is enabled
 verify "a wallpaper plays before the stalled apply" wait_lines "Applied Remote Clip" 4
 errors=$(error_count)
-stop_cancels() { # how to stop, lines "Stopped wallpaper" so far
+stop_cancels() { # NAME CMD... : stop with CMD; $stops is the count of "Stopped wallpaper"
     "$HELPER" lumivo://apply/stall
     verify "the stalled download has begun" e2e_wait_for 10 downloading
-    "$@"
-    verify "$* during a stalled download stops at once" wait_lines 'Stopped wallpaper' $((stops + 1)) 2
-    verify "the cancelled apply is logged" wait_lines "Apply cancelled: stall" $((stops - 1))
+    "${@:2}"
+    verify "$1 during a stalled download stops at once" wait_lines 'Stopped wallpaper' $((stops + 1)) 2
+    verify "the cancelled apply is logged" wait_lines "Apply cancelled: stall" $((stops - 2))
     verify "its temporary files are gone" e2e_wait_for 5 no_temporaries
     verify "menu idle after the stop" wait_menu "No Wallpaper Playing	0	"
     stops=$((stops + 1))
 }
-stops=2
-stop_cancels tray click "Stop Wallpaper"
-stop_cancels "$HELPER" lumivo://stop
+stops=3
+stop_cancels "Stop Wallpaper" tray click "Stop Wallpaper"
+stop_cancels "lumivo://stop" "$HELPER" lumivo://stop
 verify "no error and no alert for the cancelled applies" test "$(error_count)" -eq "$errors"
 verify "no alert is open" alert_gone
 
@@ -251,7 +253,10 @@ verify "each of them is logged" wait_lines "ERROR: Unknown action: bogus." 64
 "$HELPER" lumivo://ping
 verify "ping is answered while the alert is open" wait_lines ping $((before + 203)) 5
 verify "the alert is still open" alert_shown
-verify "its Escape brings one alert for the errors held back" answer_alert Escape
+first_alert=$(alert_window)
+xdotool windowfocus --sync "$first_alert" key Escape
+another_alert() { [ -n "$(alert_window)" ] && [ "$(alert_window)" != "$first_alert" ]; }
+verify "its Escape brings one alert for the errors held back" e2e_wait_for 10 another_alert
 verify "whose Escape ends them" answer_alert Escape
 "$HELPER" lumivo://ping
 verify "ping is answered after the floods" wait_lines ping $((before + 204)) 5
