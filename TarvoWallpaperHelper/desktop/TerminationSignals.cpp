@@ -43,15 +43,19 @@ TerminationSignals::TerminationSignals(std::function<void(int signal)> received)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (const int signal : handledSignals) {
-        ::sigaction(signal, &action, nullptr);
+        struct sigaction previous {};
+        ::sigaction(signal, nullptr, &previous);
+        // A signal ignored by whoever started the helper (nohup, a background
+        // job of a script) stays ignored.
+        if (previous.sa_handler != SIG_IGN) {
+            ::sigaction(signal, &action, nullptr);
+            handled_.push_back(signal);
+        }
     }
 }
 
 TerminationSignals::~TerminationSignals() {
-    if (!notifier_) {
-        return;
-    }
-    for (const int signal : handledSignals) {
+    for (const int signal : handled_) {
         ::signal(signal, SIG_DFL);
     }
     signalPipe = -1;

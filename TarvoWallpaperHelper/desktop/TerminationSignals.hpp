@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "FileDescriptor.hpp"
 
@@ -10,8 +11,9 @@ namespace lumivo {
 
 // Delivers SIGTERM, SIGINT and SIGHUP to the GUI thread's event loop: the
 // handler only writes the signal's number to a pipe, whose reading end a
-// QSocketNotifier watches. At most one instance at a time; the destructor
-// restores the default handling.
+// QSocketNotifier watches. A signal that the helper inherited as ignored
+// stays ignored. At most one instance at a time; the destructor restores the
+// default handling.
 class TerminationSignals {
   public:
     // `received` runs on the GUI thread with the signal's number. Should the
@@ -28,6 +30,7 @@ class TerminationSignals {
     FileDescriptor readEnd_;
     FileDescriptor writeEnd_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<int> handled_;
 };
 
 }  // namespace lumivo
