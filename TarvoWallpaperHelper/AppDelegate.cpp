@@ -2,35 +2,18 @@
 
 #include <utility>
 
+#include "CommandRoute.hpp"
 #include "GuiThread.hpp"
 #include "HelperAlerts.hpp"
 #include "HelperConstants.hpp"
 #include "HelperError.hpp"
+#include "LogText.hpp"
+#include "ResolverSetup.hpp"
 #include "WebPages.hpp"
 
 namespace lumivo {
 
-namespace {
-
 constexpr const char* welcomeKey = "hasShownWelcome";
-
-WallpaperResolver::Setup resolverSetup(const HelperLocations& locations,
-                                       AppDelegate::Sources& sources) {
-    const Url& endpoint = HelperConstants::manifestEndpoint();
-    return WallpaperResolver::Setup{
-        .manifestEndpoint = endpoint,
-        .remoteLoader = std::move(sources.remoteLoader),
-        .localManifestURL = locations.localManifestURL,
-        .localLoader = std::move(sources.localLoader),
-        .webPublicRoot = locations.webPublicRoot.path(),
-        // Downloads come only from the production web host.
-        .policy = DownloadPolicy({*endpoint.host()}, DownloadPolicy::defaultMaxBytes),
-        .downloader = std::move(sources.downloader),
-        .fileManager = sources.fileManager,
-    };
-}
-
-}  // namespace
 
 AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform platform)
     : locations(std::move(locations_)),
@@ -40,15 +23,23 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       logger(std::move(platform.log)),
       makeStatusItem(std::move(platform.makeStatusItem)),
       terminate(std::move(platform.terminate)),
-      cancelDownload(std::move(sources.cancelDownload)),
       fileManager(*sources.fileManager),
-      resolver(resolverSetup(locations, sources)),
-      player(std::move(platform.player)) {
+      resolver(resolverSetup(locations, std::move(sources.remoteLoader),
+                             std::move(sources.localLoader), std::move(sources.downloader),
+                             sources.fileManager)),
+      player(std::move(platform.player)),
+      cancellation(std::move(sources.cancelTransfers)) {
     if (sources.setProgressHandler) {
         // The downloader reports on the worker, where the resolver runs.
         sources.setProgressHandler([this](std::int64_t received, std::int64_t expected) {
             resolver.downloadProgressed(received, expected);
         });
+    }
+}
+
+AppDelegate::~AppDelegate() {
+    while (!worker.waitIdle(std::chrono::milliseconds(50))) {
+        cancellation.cancel();
     }
 }
 
@@ -66,13 +57,24 @@ void AppDelegate::applicationWillTerminate() {
 
 void AppDelegate::handleURLEvent(std::optional<std::string> text) {
     requireGuiThread("handleURLEvent");
-    enqueue([this, text = std::move(text)](CommandQueue::Finish finish) {
-        carryOut(text, std::move(finish));
-    });
+    // Parsed on arrival, so that a stop need not wait behind an apply to be seen.
+    auto route = Outcome<Route>::capture([&] { return commandRoute(text); });
+    if (!route.failed() && route.value().kind() == Route::Kind::stop) {
+        cancellation.stop();
+    }
+    enqueue([this, route = std::move(route), ticket = cancellation.ticket()](
+                CommandQueue::Finish finish) { carryOut(route, ticket, std::move(finish)); });
+}
+
+void AppDelegate::droppedURLs(std::size_t dropped, std::size_t kept) {
+    requireGuiThread("droppedURLs");
+    log("Dropped " + std::to_string(dropped) + " URLs of one request beyond the first " +
+        std::to_string(kept));
 }
 
 void AppDelegate::stopWallpaper() {
     requireGuiThread("stopWallpaper");
+    cancellation.stop();
     enqueueStep([this] { stopNow(); });
 }
 
@@ -88,12 +90,7 @@ void AppDelegate::checkForUpdates() {
 
 void AppDelegate::quit() {
     requireGuiThread("quit");
-    if (applying) {
-        applying->cancel();
-    }
-    if (cancelDownload) {
-        cancelDownload();
-    }
+    cancellation.cancel();
     player->stop();
     terminateNow();
 }
@@ -148,27 +145,27 @@ void AppDelegate::enqueueStep(std::function<void()> step) {
     });
 }
 
-void AppDelegate::carryOut(const std::optional<std::string>& text, CommandQueue::Finish finish) {
-    std::optional<Url> url = text ? Url::parse(*text) : std::nullopt;
-    if (!url) {
-        show(std::make_exception_ptr(HelperError::badURL()));
-        return finish();
-    }
-    try {
-        const Route route = router.parse(*url);
-        switch (route.kind()) {
-            case Route::Kind::ping:
-                log("ping");
-                return finish();
-            case Route::Kind::stop:
-                stopNow();
-                return finish();
-            case Route::Kind::apply:
-                return apply(route.id(), std::move(finish));
-        }
-    } catch (...) {
-        show(std::current_exception());
+// A failure ends its command before its alert shows, so that the commands
+// behind it run while the alert is open.
+void AppDelegate::carryOut(const Outcome<Route>& route, std::uint64_t ticket,
+                           CommandQueue::Finish finish) {
+    if (route.failed()) {
         finish();
+        return show(route.error());
+    }
+    switch (route.value().kind()) {
+        case Route::Kind::ping:
+            log("ping");
+            return finish();
+        case Route::Kind::stop:
+            stopNow();
+            return finish();
+        case Route::Kind::apply:
+            if (cancellation.overtaken(ticket)) {
+                log("Apply cancelled: " + shortenedText(route.value().id()));
+                return finish();
+            }
+            return apply(route.value().id(), std::move(finish));
     }
 }
 
@@ -203,53 +200,67 @@ void AppDelegate::onMenu(MenuAction action) {
 void AppDelegate::apply(const std::string& id, CommandQueue::Finish finish) {
     isDownloading = true;
     updateMenu();
-    applying = std::make_shared<PostedReports>(
+    auto reports = std::make_shared<PostedReports>(
         this, [this](const std::string& message) { log(message); },
-        [this](const std::string& title, int percent) { showProgress(title, percent); });
-    worker.run(
-        this, [this, id, reports = applying] { return resolver.resolve(id, *reports); },
-        [this, finish = std::move(finish)](const Outcome<ResolvedWallpaper>& resolved) {
+        [this](const std::string& title, int percent) {
             if (!quitting) {
-                finishApply(resolved);
+                progress.show(statusItem.get(), title, percent);
+            }
+        });
+    cancellation.started(reports);
+    worker.run(
+        this, [this, id, reports] { return resolver.resolve(id, *reports); },
+        [this, id, finish = std::move(finish)](const Outcome<ResolvedWallpaper>& resolved) {
+            if (!quitting) {
+                const std::exception_ptr error = finishApply(id, resolved);
                 finish();
+                if (error) {
+                    show(error);
+                }
             }
         });
 }
 
-void AppDelegate::finishApply(const Outcome<ResolvedWallpaper>& resolved) {
-    applying.reset();
+// Returns the error to show, if any; a cancelled apply has none.
+std::exception_ptr AppDelegate::finishApply(const std::string& id,
+                                            const Outcome<ResolvedWallpaper>& resolved) {
     std::exception_ptr error = resolved.error();
-    if (!error) {
+    if (cancellation.ended()) {
+        log("Apply cancelled: " + shortenedText(id));
+        error = nullptr;
+    } else if (!error) {
         try {
             player->start(resolved.value().video);
             currentTitle = resolved.value().title;
-            log("Applied " + resolved.value().title);
+            log("Applied " + shortenedText(resolved.value().title));
         } catch (...) {
             error = std::current_exception();
         }
     }
     isDownloading = false;
-    if (std::exchange(showsProgress, false) && statusItem) {
-        statusItem->setToolTip(std::string(HelperConstants::appName));
-    }
+    progress.reset(statusItem.get());
     updateMenu();
-    if (error) {
-        show(error);
-    }
+    return error;
 }
 
 // ---- Alerts, menu, pages, log -------------------------------------------
 
+// While an error alert is open, later errors are only logged; one alert
+// follows for them (AlertCoalescer).
 void AppDelegate::show(std::exception_ptr error) {
-    const std::string description = localizedDescription(error);
+    const std::string description = shortenedText(escapedLogText(localizedDescription(error)));
     log("ERROR: " + description);
-    const int answer = alerts->run(errorAlert(description));
+    errorAlerts.report(description);
+}
+
+bool AppDelegate::act(int answer) {
     if (answer == 0) {
         browser->open(galleryURL());
     } else if (answer == 1) {
         player->stop();
         terminateNow();
     }
+    return !quitting;
 }
 
 void AppDelegate::updateMenu() {
@@ -266,13 +277,6 @@ Url AppDelegate::galleryURL() const {
 
 Url AppDelegate::helperURL() const {
     return webPage(fileManager.fileExists(locations.projectRoot.path()), WebPage::helper);
-}
-
-void AppDelegate::showProgress(const std::string& title, int percent) {
-    if (statusItem && !quitting) {
-        showsProgress = true;
-        statusItem->setToolTip("Downloading " + title + ": " + std::to_string(percent) + "%");
-    }
 }
 
 void AppDelegate::log(const std::string& message) {

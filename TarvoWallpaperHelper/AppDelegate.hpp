@@ -10,17 +10,22 @@
 #include <optional>
 #include <string>
 
+#include "AlertCoalescer.hpp"
 #include "Alerting.hpp"
+#include "ApplyCancellation.hpp"
 #include "BlockingWorker.hpp"
 #include "BrowserOpening.hpp"
 #include "CommandQueue.hpp"
 #include "FileDownloading.hpp"
 #include "FileManager.hpp"
+#include "HelperAlerts.hpp"
 #include "HelperCommands.hpp"
 #include "HelperLocations.hpp"
 #include "Logging.hpp"
 #include "ManifestDataLoading.hpp"
+#include "Outcome.hpp"
 #include "PostedReports.hpp"
+#include "ProgressToolTip.hpp"
 #include "SettingsStoring.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
@@ -47,8 +52,9 @@ class AppDelegate : public QObject, public HelperCommands {
         std::unique_ptr<ManifestDataLoading> localLoader;
         std::unique_ptr<FileDownloading> downloader;
         FileManager* fileManager = nullptr;
-        // Cancels the download in progress; safe from any thread. May be empty.
-        std::function<void()> cancelDownload;
+        // Cancels the download or manifest fetch in progress; safe from any
+        // thread, harmless without one. May be empty.
+        std::function<void()> cancelTransfers;
         // Installs the handler the downloader reports progress to (from its own
         // thread). May be empty.
         std::function<void(ProgressHandler)> setProgressHandler;
@@ -71,7 +77,9 @@ class AppDelegate : public QObject, public HelperCommands {
     // the cache cannot be set up (no per-user cache directory); the helper
     // must not run then.
     AppDelegate(HelperLocations locations, Sources sources, Platform platform);
-    ~AppDelegate() override = default;
+    // Cancels the work in progress and waits for it to end, cancelling again a
+    // transfer that had not begun when it was first cancelled.
+    ~AppDelegate() override;
 
     // Launch: tray icon and menu, welcome on the first run, start line. Runs as
     // the first command, so URLs that arrive meanwhile wait for it.
@@ -79,8 +87,12 @@ class AppDelegate : public QObject, public HelperCommands {
     // Stops the wallpaper; called once as the event loop ends.
     void applicationWillTerminate();
     // A command URL delivered by the desktop; absent text means none was given.
+    // A stop cancels the applies before it at once and then waits its turn.
     void handleURLEvent(std::optional<std::string> text) override;
-    // Menu choices. All but quit() wait their turn behind running commands.
+    // Logs the URLs that a D-Bus Open call carried beyond the limit.
+    void droppedURLs(std::size_t dropped, std::size_t kept) override;
+    // Menu choices. All but quit() wait their turn behind running commands;
+    // stopWallpaper() cancels the applies before it as a stop URL does.
     void stopWallpaper();
     void openGallery();
     void checkForUpdates();
@@ -89,8 +101,8 @@ class AppDelegate : public QObject, public HelperCommands {
     // D-Bus ActivateAction with the menu's actions by name ("stop-wallpaper",
     // "open-gallery", "check-for-updates", "quit"); returns false for others.
     bool activateAction(const std::string& name) override;
-    // Acts at once, even during an apply or an alert: cancels a download,
-    // stops the wallpaper and ends the event loop. Later commands are dropped.
+    // Acts at once, even during an apply or an alert: cancels the apply in
+    // progress, stops the wallpaper and ends the event loop. Later commands are dropped.
     void quit();
 
     // The gallery and helper pages: the loopback development server while the
@@ -109,15 +121,16 @@ class AppDelegate : public QObject, public HelperCommands {
     // A command that ends when `step` returns.
     void enqueueStep(std::function<void()> step);
     void finishLaunching();
-    void carryOut(const std::optional<std::string>& text, CommandQueue::Finish finish);
+    void carryOut(const Outcome<Route>& route, std::uint64_t ticket, CommandQueue::Finish finish);
     void stopNow();
     void apply(const std::string& id, CommandQueue::Finish finish);
-    void finishApply(const Outcome<ResolvedWallpaper>& resolved);
+    std::exception_ptr finishApply(const std::string& id,
+                                   const Outcome<ResolvedWallpaper>& resolved);
     void show(std::exception_ptr error);
+    bool act(int answer);
     void showWelcomeIfNeeded();
     void updateMenu();
     void onMenu(MenuAction action);
-    void showProgress(const std::string& title, int percent);
     void log(const std::string& message);
     void terminateNow();
 
@@ -128,20 +141,20 @@ class AppDelegate : public QObject, public HelperCommands {
     std::unique_ptr<Logging> logger;
     std::function<std::unique_ptr<StatusItemShowing>(MenuHandler, Logging&)> makeStatusItem;
     std::function<void()> terminate;
-    std::function<void()> cancelDownload;
     FileManager& fileManager;
 
     WallpaperResolver resolver;
-    URLRouter router;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<StatusItemShowing> statusItem;
     std::optional<std::string> currentTitle;
     bool isDownloading = false;
 
     bool quitting = false;
-    // The reports of the apply in progress; cancelling them ends it early.
-    std::shared_ptr<PostedReports> applying;
-    bool showsProgress = false;
+    // One error alert at a time; errors meanwhile follow in one more.
+    AlertCoalescer errorAlerts{
+        [this](const std::string& text) { return act(alerts->run(errorAlert(text))); }};
+    ApplyCancellation cancellation;
+    ProgressToolTip progress;
     CommandQueue commands{this};
     // Declared last: destroyed first, so a resolution still running ends
     // before the resolver it uses goes away.

@@ -4,12 +4,11 @@
 #include <malloc.h>
 
 #include <QApplication>
-#include <chrono>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 
 #include "AppDelegate.hpp"
+#include "BusDisconnection.hpp"
 #include "CommandLine.hpp"
 #include "HandOver.hpp"
 #include "HelperBusService.hpp"
@@ -19,6 +18,7 @@
 #include "NumericLocale.hpp"
 #include "StandardPlatform.hpp"
 #include "SystemLog.hpp"
+#include "TerminationSignals.hpp"
 
 using lumivo::CommandLine;
 using lumivo::HandOver;
@@ -87,14 +87,13 @@ int main(int argc, char** argv) {
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, delegate.get(),
                      [&delegate] { delegate->applicationWillTerminate(); });
+    // Ended from outside (a signal, the session bus gone): as Quit Helper.
+    lumivo::TerminationSignals endSignals([&delegate](int) { delegate->quit(); });
+    lumivo::BusDisconnection busGone([&delegate] { delegate->quit(); });
     delegate->applicationDidFinishLaunching();
     if (command.url) {
         delegate->handleURLEvent(*command.url);
     }
-    const int status = QApplication::exec();
-    // A manifest fetch cannot be cancelled; quitting does not wait for it.
-    if (!delegate->waitForBackgroundWork(std::chrono::seconds(2))) {
-        std::_Exit(status);
-    }
-    return status;
+    // Returning destroys the delegate, which waits for the cancelled work.
+    return QApplication::exec();
 }

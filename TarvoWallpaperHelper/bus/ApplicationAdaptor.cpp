@@ -1,5 +1,7 @@
 #include "ApplicationAdaptor.hpp"
 
+#include <algorithm>
+
 #include "HelperCommands.hpp"
 
 namespace lumivo {
@@ -12,8 +14,13 @@ void ApplicationAdaptor::Activate(const QVariantMap&) {
 }
 
 void ApplicationAdaptor::Open(const QStringList& uris, const QVariantMap&) {
-    for (const auto& uri : uris) {
-        commands_.handleURLEvent(uri.toStdString());
+    const qsizetype kept = std::min(uris.size(), maxURIsPerOpen);
+    for (qsizetype i = 0; i < kept; ++i) {
+        commands_.handleURLEvent(uris[i].toStdString());
+    }
+    if (uris.size() > kept) {
+        commands_.droppedURLs(static_cast<std::size_t>(uris.size() - kept),
+                              static_cast<std::size_t>(kept));
     }
 }
 

@@ -17,6 +17,10 @@ class ApplicationAdaptor : public QDBusAbstractAdaptor {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
 
   public:
+    // The most URIs one Open call may carry; the rest are dropped (and
+    // logged), so one call cannot queue thousands of commands.
+    static constexpr qsizetype maxURIsPerOpen = 64;
+
     // `owner` is the exported object the adaptor belongs to (its Qt parent).
     ApplicationAdaptor(QObject& owner, HelperCommands& commands);
 

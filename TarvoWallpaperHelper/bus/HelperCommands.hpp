@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,8 @@ class HelperCommands {
     virtual void activate() = 0;
     // A named action; false for a name the helper does not know.
     virtual bool activateAction(const std::string& name) = 0;
+    // `dropped` URLs of one call were refused beyond the first `kept`.
+    virtual void droppedURLs(std::size_t dropped, std::size_t kept) = 0;
 };
 
 }  // namespace lumivo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct AlertRequest {
     Style style = Style::informational;
     // Shown in this order; the first is the default button.
     std::vector<std::string> buttons;
+    // The button that Escape and the window's close button answer with.
+    std::optional<int> escapeButton;
 };
 
 // Shows alerts and waits for the answer. Called on the GUI thread only.

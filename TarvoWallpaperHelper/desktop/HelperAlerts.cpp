@@ -11,15 +11,14 @@ AlertRequest welcomeAlert() {
         "Apply to Mac on any wallpaper.",
         AlertRequest::Style::informational,
         {"Open Gallery", "OK"},
+        1,
     };
 }
 
 AlertRequest errorAlert(const std::string& description) {
     return AlertRequest{
-        std::string(HelperConstants::appName),
-        description,
-        AlertRequest::Style::warning,
-        {"Open Gallery", "Quit", "Cancel"},
+        std::string(HelperConstants::appName), description, AlertRequest::Style::warning,
+        {"Open Gallery", "Quit", "Cancel"},    2,
     };
 }
 

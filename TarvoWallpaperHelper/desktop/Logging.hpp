@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "LogText.hpp"
+
 namespace lumivo {
 
 // What every line of the helper's log begins with.
@@ -14,8 +16,11 @@ class Logging {
   public:
     virtual ~Logging() = default;
     virtual void write(const std::string& line) = 0;
-    // Writes `message` as one line behind the log prefix.
-    void log(std::string_view message) { write(std::string(logPrefix).append(message)); }
+    // Writes `message` as one line behind the log prefix, with control
+    // characters and ill-formed UTF-8 escaped, so one event is one line.
+    void log(std::string_view message) {
+        write(escapedLogText(std::string(logPrefix).append(message)));
+    }
 };
 
 }  // namespace lumivo

@@ -27,6 +27,11 @@ int MessageBoxAlerts::run(const AlertRequest& alert) {
     if (!buttons.empty()) {
         box.setDefaultButton(buttons.front());
     }
+    // Without an escape button, QMessageBox ignores Escape and the close button.
+    if (alert.escapeButton && *alert.escapeButton >= 0 &&
+        static_cast<std::size_t>(*alert.escapeButton) < buttons.size()) {
+        box.setEscapeButton(buttons[static_cast<std::size_t>(*alert.escapeButton)]);
+    }
     box.exec();
     const auto* clicked = box.clickedButton();
     for (std::size_t i = 0; i < buttons.size(); ++i) {

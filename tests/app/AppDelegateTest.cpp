@@ -52,7 +52,7 @@ struct Rig {
         AppDelegate::Sources sources{fake(),  std::make_unique<URLManifestDataLoader>(),
                                      fake(),  &FileManager::standard(),
                                      nullptr, nullptr};
-        sources.cancelDownload = [this] { ++w.cancels; };
+        sources.cancelTransfers = [this] { ++w.cancels; };
         sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
         AppDelegate::Platform platform{fake(), fake(), fake(), fake(), fake(), nullptr, nullptr};
         platform.makeStatusItem = [this, fake](auto handler, Logging&) {
@@ -150,20 +150,22 @@ struct AlertCase {
 
 class ErrorAlert : public testing::TestWithParam<AlertCase> {};
 
-TEST_P(ErrorAlert, ActsOnTheAnswerWhileLaterCommandsWait) {
+TEST_P(ErrorAlert, ActsOnTheAnswerWhileLaterCommandsRun) {
     const AlertCase& c = GetParam();
     Rig h;
     h.launch();
     h.w.answer = c.answer;
-    h.w.duringAlert = [&] { h.delegate->handleURLEvent("lumivo://ping"); };
+    h.w.duringAlert = [&] {
+        h.delegate->handleURLEvent("lumivo://ping");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return h.w.log.back() == "[LumivoHelper] ping"; }));
+    };
     h.send(c.url);
     ASSERT_EQ(h.w.alerts.size(), 1u);
     EXPECT_EQ(h.w.alerts[0].messageText, "Lumivo Helper");
     EXPECT_EQ(h.w.alerts[0].informativeText, c.error);
     EXPECT_EQ(h.w.alerts[0].buttons, (Lines{"Open Gallery", "Quit", "Cancel"}));
-    // A ping arrived while the alert was up; Quit drops it.
-    EXPECT_EQ(h.lines(),
-              (c.quits ? Lines{"ERROR: " + c.error} : Lines{"ERROR: " + c.error, "ping"}));
+    // A ping that arrived while the alert was up did not wait for its answer.
+    EXPECT_EQ(h.lines(), (Lines{"ERROR: " + c.error, "ping"}));
     EXPECT_EQ(h.w.opened, c.opened);
     EXPECT_EQ(h.w.stops, c.quits ? 1 : 0);
     EXPECT_EQ(h.w.terminations, c.quits ? 1 : 0);
@@ -232,7 +234,6 @@ TEST(AppDelegateTest, CommandsWaitTheirTurnDuringAnApplyAndQuitActsAtOnce) {
     h.delegate->handleURLEvent("lumivo://ping");
     h.w.menuHandler(MenuAction::openGallery);
     h.w.menuHandler(MenuAction::checkForUpdates);
-    h.delegate->handleURLEvent("lumivo://stop");
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 1; }));
     // The event loop stays live while the download runs.
     bool timerFired = false;
@@ -244,28 +245,106 @@ TEST(AppDelegateTest, CommandsWaitTheirTurnDuringAnApplyAndQuitActsAtOnce) {
 
     h.w.holdDownload = false;
     h.settle();
-    EXPECT_EQ(h.lines(), (Lines{"Applied beta", "ping", "Stopped wallpaper"}));
+    EXPECT_EQ(h.lines(), (Lines{"Applied beta", "ping"}));
     EXPECT_EQ(h.w.started, std::vector{h.root / "cache/Lumivo/wallpapers/beta-96b050b919f3.mp4"});
     // Download progress, then the plain name again.
     EXPECT_EQ(h.w.toolTips,
               (Lines{"Downloading beta: 45%", "Downloading beta: 100%", "Lumivo Helper"}));
     EXPECT_EQ(h.w.opened, (Lines{devGallery, "http://127.0.0.1:4173/mac-helper/"}));
-    EXPECT_EQ(h.w.stops, 1);
+    EXPECT_EQ(h.w.stops, 0);
 
     h.w.holdDownload = true;
     h.delegate->handleURLEvent("lumivo://apply/gamma");
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 2; }));
     h.w.menuHandler(MenuAction::quit);
     EXPECT_EQ(h.w.cancels, 1);
-    EXPECT_EQ(h.w.stops, 2);
+    EXPECT_EQ(h.w.stops, 1);
     EXPECT_EQ(h.w.terminations, 1);
     h.delegate->handleURLEvent("lumivo://ping");
     // Whatever the cancelled apply posted is delivered, and changes nothing.
     ASSERT_TRUE(h.delegate->waitForBackgroundWork(std::chrono::seconds(5)));
     QCoreApplication::processEvents();
-    EXPECT_EQ(h.lines().size(), 3u);
+    EXPECT_EQ(h.lines().size(), 2u);
     EXPECT_TRUE(h.w.alerts.empty());
     EXPECT_EQ(h.w.started.size(), 1u);
+}
+
+// ---- Stop cuts applies short ---------------------------------------------
+
+TEST(AppDelegateTest, StopCancelsTheRunningApplyAndThoseBeforeItQuietly) {
+    Rig h;
+    h.w.manifest = manifest(site + "/videos/b.mp4", {"beta", "gamma", "delta"});
+    h.w.holdDownload = true;
+    h.launch();
+    h.delegate->handleURLEvent("lumivo://apply/beta");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 1; }));
+    h.delegate->handleURLEvent("lumivo://apply/gamma");
+    h.delegate->handleURLEvent("lumivo://stop");
+    EXPECT_EQ(h.w.cancels, 1);  // at once, not behind the apply
+    h.settle();
+    h.delegate->handleURLEvent("lumivo://apply/delta");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 2; }));
+    h.w.menuHandler(MenuAction::stopWallpaper);
+    EXPECT_EQ(h.w.cancels, 2);
+    h.settle();
+
+    EXPECT_EQ(h.lines(),
+              (Lines{"Apply cancelled: beta", "Apply cancelled: gamma", "Stopped wallpaper",
+                     "Apply cancelled: delta", "Stopped wallpaper"}));
+    EXPECT_TRUE(h.w.alerts.empty());
+    EXPECT_TRUE(h.w.started.empty());
+    EXPECT_EQ(h.w.stops, 2);
+    EXPECT_EQ(h.status(), "No Wallpaper Playing");
+    // The partial downloads are gone.
+    EXPECT_TRUE(fs::is_empty(h.root / "cache/Lumivo/wallpapers"));
+}
+
+// ---- Errors while an alert is open ---------------------------------------
+
+TEST(AppDelegateTest, ErrorsWhileAnAlertIsOpenAreLoggedAndFollowInOneAlert) {
+    Rig h;
+    h.launch();
+    h.w.answer = 2;
+    h.w.duringAlert = [&] {
+        if (h.w.alerts.size() == 1) {
+            for (const char* url :
+                 {"lumivo://one", "lumivo://two", "lumivo://three", "lumivo://ping"}) {
+                h.delegate->handleURLEvent(url);
+            }
+            EXPECT_TRUE(QTest::qWaitFor([&] { return h.w.log.back() == "[LumivoHelper] ping"; }));
+        }
+    };
+    h.send("lumivo://zero");
+    EXPECT_EQ(h.lines(),
+              (Lines{"ERROR: Unknown action: zero.", "ERROR: Unknown action: one.",
+                     "ERROR: Unknown action: two.", "ERROR: Unknown action: three.", "ping"}));
+    ASSERT_EQ(h.w.alerts.size(), 2u);
+    EXPECT_EQ(h.w.alerts[1].informativeText,
+              "Unknown action: one.\n\n2 more errors occurred while the previous alert was open; "
+              "see the log for details.");
+    h.send("lumivo://four");
+    EXPECT_EQ(h.w.alerts.size(), 3u);
+}
+
+// ---- Outside text in log lines and alerts --------------------------------
+
+TEST(AppDelegateTest, OutsideTextIsEscapedAndShortenedInLogAndAlert) {
+    Rig h;
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"new\\nline"});  // a JSON escape
+    h.launch();
+    h.send("lumivo://apply/new%0Aline");
+    h.send("lumivo://apply/x%0A%5BLumivoHelper%5D%20Applied%20Forged%0A%1B%5B2J%FF");
+    const std::string forged =
+        R"(No wallpaper in manifest for id x\n[LumivoHelper] Applied Forged\n\x1b[2J\xff.)";
+    h.send("lumivo://apply/" + std::string(300, 'b'));
+    const std::string cut = "No wallpaper in manifest for id " + std::string(167, 'b') + "…";
+    h.send("lumivo://apply/" + std::string(1 << 20, 'c'));
+    EXPECT_EQ(h.lines(), (Lines{assetLine, R"(Applied new\nline)", "ERROR: " + forged,
+                                "ERROR: " + cut, "ERROR: Invalid lumivo URL."}));
+    ASSERT_EQ(h.w.alerts.size(), 3u);
+    EXPECT_EQ(h.w.alerts[0].informativeText, forged);
+    EXPECT_EQ(h.w.alerts[1].informativeText, cut);
 }
 
 }  // namespace

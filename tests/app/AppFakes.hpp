@@ -54,11 +54,17 @@ struct Fake : ManifestDataLoading,
         ++w.manifestLoads;
         return w.manifest ? *w.manifest : throw std::runtime_error("connection refused");
     }
-    // Reports progress, then writes videoBytes unless `downloadEnds` throws.
+    // Reports progress, then writes videoBytes unless `downloadEnds` throws
+    // or a cancel came while it was held.
     void download(const Url&, const std::filesystem::path& to, std::int64_t) override {
         ++w.downloads;
-        for (int ms = 0; w.holdDownload && w.cancels == 0 && ms < 10000; ++ms) {
+        const int cancels = w.cancels;
+        for (int ms = 0; w.holdDownload && w.cancels == cancels && ms < 10000; ++ms) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::ofstream(to, std::ios::binary) << "partial";
+        if (w.cancels != cancels) {
+            throw HelperError::downloadCancelled();
         }
         const auto size = static_cast<std::int64_t>(videoBytes.size());
         w.progress(size / 2, size);

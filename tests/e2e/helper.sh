@@ -43,7 +43,11 @@ cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
 cp "$DATA/video/classic-4x3.mp4" "$E2E_TMP/site/videos/remote.mp4"
 echo "[$(record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
     >"$PUBLIC/api/wallpapers.json"
-echo "[$(record remote "Remote Clip" "$PROD/videos/remote.mp4" "$E2E_TMP/site/videos/remote.mp4")]" \
+REMOTE=$E2E_TMP/site/videos/remote.mp4
+# "fifo" names a checkout file that is a FIFO; "stall" a download that stalls.
+echo "[$(record remote "Remote Clip" "$PROD/videos/remote.mp4" "$REMOTE"),
+$(record fifo "Fifo Clip" "$PROD/assets/wallpapers/fifo.mp4" "$REMOTE"),
+$(record stall "Stalled Clip" "$PROD/stall/videos/remote.mp4" "$REMOTE")]" \
     >"$E2E_TMP/site/api/wallpapers.json"
 e2e_spawn "$PY" "$HERE/https_server.py" "$E2E_TMP/site" "$PORT" "$DATA/tls/server.pem" \
     "$DATA/tls/server.key" "$SERVED" >/dev/null
@@ -81,6 +85,10 @@ menu_has() { tray menu | grep -xF "$1" >/dev/null; } # not -q: no broken pipe
 wait_menu() { e2e_wait_for 10 menu_has "$1"; }
 alive() { kill -0 "$1" 2>/dev/null; }
 exited() { ! alive "$1"; }
+error_count() { grep -c '^\[LumivoHelper\] ERROR: ' "$LOG"; }
+temporary_count() { ls -A "$XDG_CACHE_HOME/Lumivo/wallpapers/" | grep -c '\.download'; }
+downloading() { [ "$(temporary_count)" -gt 0 ]; }
+no_temporaries() { [ "$(temporary_count)" -eq 0 ]; }
 
 # ---- --help and --version touch neither display nor bus ----------------------
 no_session() { env -u DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$HELPER" "$@"; }
@@ -165,6 +173,22 @@ verify "tooltip is the name again after the download" test "$(tray prop ToolTip)
 "$HELPER" lumivo://stop
 verify "stop by URL" wait_lines 'Stopped wallpaper' 2
 
+# ---- FIFOs in the checkout are no files to read ------------------------------
+mkfifo "$PUBLIC/api/wallpapers.json" "$PUBLIC/assets/wallpapers/fifo.mp4"
+"$HELPER" lumivo://apply/remote
+verify "a FIFO as the local manifest: the remote one is used" wait_lines "Applied Remote Clip" 3
+"$HELPER" lumivo://apply/fifo
+verify "a FIFO as the local video: the failed download's alert" e2e_wait_for 10 alert_shown
+verify "the FIFO was not taken for the video" test "$(grep -c 'fifo.mp4$' "$LOG")" -eq 0
+before=$(opened_count)
+verify "Escape answers the error alert" answer_alert Escape
+verify "as Cancel: nothing opened" test "$(opened_count)" -eq "$before"
+"$HELPER" lumivo://ping
+verify "the helper still answers ping" wait_lines ping 2
+rm "$PUBLIC/api/wallpapers.json" "$PUBLIC/assets/wallpapers/fifo.mp4"
+"$HELPER" lumivo://stop
+wait_lines 'Stopped wallpaper' 3
+
 # ---- an unknown id: alert, answered with its default button ------------------
 "$HELPER" lumivo://apply/nope
 verify "unknown id is logged" wait_line "ERROR: No wallpaper in manifest for id nope."
@@ -180,6 +204,26 @@ tray click "Open Gallery"
 tray click "Check for Updates"
 verify "production gallery page without the checkout" wait_opened "$PROD/live-wallpapers/"
 verify "production helper page without the checkout" wait_opened "$PROD/mac-helper/"
+
+# ---- Stop during a stalled download --------------------------------------------
+"$HELPER" lumivo://apply/remote # something plays: Stop Wallpaper is enabled
+verify "a wallpaper plays before the stalled apply" wait_lines "Applied Remote Clip" 4
+errors=$(error_count)
+stop_cancels() { # NAME CMD... : stop with CMD; $stops is the count of "Stopped wallpaper"
+    "$HELPER" lumivo://apply/stall
+    verify "the stalled download has begun" e2e_wait_for 10 downloading
+    "${@:2}"
+    verify "$1 during a stalled download stops at once" wait_lines 'Stopped wallpaper' $((stops + 1)) 2
+    verify "the cancelled apply is logged" wait_lines "Apply cancelled: stall" $((stops - 2))
+    verify "its temporary files are gone" e2e_wait_for 5 no_temporaries
+    verify "menu idle after the stop" wait_menu "No Wallpaper Playing	0	"
+    stops=$((stops + 1))
+}
+stops=3
+stop_cancels "Stop Wallpaper" tray click "Stop Wallpaper"
+stop_cancels "lumivo://stop" "$HELPER" lumivo://stop
+verify "no error and no alert for the cancelled applies" test "$(error_count)" -eq "$errors"
+verify "no alert is open" alert_gone
 
 # ---- a burst of 200 hand-overs from parallel processes -----------------------
 before=$(line_count ping)
@@ -197,6 +241,27 @@ verify "every ping is logged exactly once" wait_lines ping $((before + 200)) 20
 "$HELPER" lumivo://ping
 verify "the helper still answers afterwards" wait_lines ping $((before + 201))
 verify "and still runs" alive "$HELPER_PID"
+
+# ---- floods: a 1 MiB URL, one Open call with 10,000 URLs ----------------------
+"$PY" "$HERE/open_uris.py" lumivo://apply/ 1048576 1
+verify "a 1 MiB URL is refused as invalid" wait_line "ERROR: Invalid lumivo URL."
+"$HELPER" lumivo://ping
+verify "then ping is answered" wait_lines ping $((before + 202)) 5
+answer_alert Escape
+"$PY" "$HERE/open_uris.py" lumivo://bogus 0 10000
+verify "one Open call takes 64 URLs" wait_line "Dropped 9936 URLs of one request beyond the first 64"
+verify "each of them is logged" wait_lines "ERROR: Unknown action: bogus." 64
+"$HELPER" lumivo://ping
+verify "ping is answered while the alert is open" wait_lines ping $((before + 203)) 5
+verify "the alert is still open" alert_shown
+first_alert=$(alert_window)
+xdotool windowfocus --sync "$first_alert" key Escape
+another_alert() { [ -n "$(alert_window)" ] && [ "$(alert_window)" != "$first_alert" ]; }
+verify "its Escape brings one alert for the errors held back" e2e_wait_for 10 another_alert
+verify "whose Escape ends them" answer_alert Escape
+"$HELPER" lumivo://ping
+verify "ping is answered after the floods" wait_lines ping $((before + 204)) 5
+verify "and no alert is left" alert_gone
 
 # ---- 50 applies across three wallpapers, stops in between, no override -------
 # mpv may never open a window of its own (it once fell back to an SDL window
@@ -254,6 +319,7 @@ rss_flat() {
     [ $((rss_at_50 - rss_at_10)) -le 2048 ]
 }
 verify "50 applies: memory grows by at most 2 MiB from the 10th to the 50th" rss_flat
+rm -rf "$PUBLIC/api" # later checks use the remote manifest again
 
 # ---- Quit from the menu -----------------------------------------------------
 tray click "Quit Helper"
@@ -286,5 +352,27 @@ for p in "${three[@]}"; do alive "$p" && WINNER=$p; done
 verify "a bad action shows the alert" e2e_wait_for 10 alert_shown
 answer_alert Tab space
 verify "the alert's Quit ends the helper" e2e_wait_for 10 exited "$WINNER"
+
+# ---- signals during a download: quit as Quit Helper does -----------------------
+# (A script's background jobs start with SIGINT ignored, which the helper keeps.)
+for signal in TERM INT HUP; do
+    e2e_spawn env --default-signal=INT "$HELPER" lumivo://apply/stall 2>>"$E2E_TMP/signal.log"
+    verify "SIG$signal: the stalled download has begun" e2e_wait_for 10 downloading
+    kill -"$signal" "$E2E_LAST_PID"
+    verify "SIG$signal during a download ends the helper at once" e2e_wait_for 2 exited "$E2E_LAST_PID"
+    wait "$E2E_LAST_PID"
+    verify "SIG$signal: exit status 0" test "$?" -eq 0
+    verify "SIG$signal: no temporary files are left" no_temporaries
+done
+
+# ---- the session bus goes away: the helper ends ---------------------------------
+e2e_spawn dbus-daemon --session --nofork --print-address >"$E2E_TMP/bus.address"
+BUS_PID=$E2E_LAST_PID
+e2e_wait_for 10 test -s "$E2E_TMP/bus.address"
+DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$E2E_TMP/bus.address") e2e_spawn "$HELPER" 2>"$E2E_TMP/bus.log"
+started_on_bus() { grep -q 'Helper started' "$E2E_TMP/bus.log"; }
+verify "a helper runs on a second session bus" e2e_wait_for 10 started_on_bus
+kill "$BUS_PID"
+verify "killing its session bus ends the helper" e2e_wait_for 5 exited "$E2E_LAST_PID"
 
 e2e_finish
