@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QGuiApplication>
+#include <QActionGroup>
 #include <QIcon>
 #include <QKeySequence>
 
@@ -106,15 +107,34 @@ void TrayStatusItem::createIcon() {
 void TrayStatusItem::setMenu(const StatusMenu& menu) {
     requireGuiThread("TrayStatusItem::setMenu");
     menu_->clear();
-    for (const auto& entry : menu) {
+    fill(*menu_, menu);
+}
+
+void TrayStatusItem::fill(QMenu& target, const StatusMenu& entries) {
+    for (const auto& entry : entries) {
         if (entry.isSeparator) {
-            menu_->addSeparator();
+            target.addSeparator();
             continue;
         }
         // "&" would mark a mnemonic; titles are shown verbatim.
-        QAction* action = menu_->addAction(
-            QString::fromStdString(entry.title).replace('&', QStringLiteral("&&")));
+        const QString title = QString::fromStdString(entry.title).replace('&', QStringLiteral("&&"));
+        if (!entry.submenu.empty()) {
+            // Owned by `target`, so clearing the menu removes it too.
+            QMenu* submenu = target.addMenu(title);
+            submenu->setEnabled(entry.enabled);
+            auto* group = new QActionGroup(submenu);
+            fill(*submenu, entry.submenu);
+            for (QAction* choice : submenu->actions()) {
+                group->addAction(choice);
+            }
+            continue;
+        }
+        QAction* action = target.addAction(title);
         action->setEnabled(entry.enabled);
+        if (entry.checked) {
+            action->setCheckable(true);
+            action->setChecked(*entry.checked);
+        }
         if (entry.key != '\0') {
             action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QChar(entry.key).toUpper()));
             action->setShortcutVisibleInContextMenu(true);

@@ -27,6 +27,7 @@ class TrayStatusItem : public QObject, public StatusItemShowing {
 
   private:
     void createIcon();
+    void fill(QMenu& target, const StatusMenu& entries);
 
     std::function<void(MenuAction)> onAction_;
     QString toolTip_;
