@@ -189,6 +189,11 @@ void AppDelegate::onMenu(MenuAction action) {
             return checkForUpdates();
         case MenuAction::quit:
             return quit();
+        case MenuAction::pauseWallpaper:
+        case MenuAction::screensAll:
+        case MenuAction::screensSpan:
+        case MenuAction::screensMain:
+        case MenuAction::startAtLogin:
         case MenuAction::none:
             return;
     }
@@ -254,7 +259,7 @@ void AppDelegate::show(std::exception_ptr error) {
 
 void AppDelegate::updateMenu() {
     // Built even without a tray icon, and then dropped.
-    const StatusMenu menu = statusMenu(isDownloading, currentTitle);
+    const StatusMenu menu = statusMenu(MenuState{isDownloading, currentTitle, {}, {}, {}});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

@@ -34,8 +34,11 @@ std::optional<LastWallpaper> LastWallpaper::load(const SettingsStoring& settings
     if (!id || !title || !file || file->empty()) {
         return std::nullopt;
     }
-    LastWallpaper last{std::move(*id), std::move(*title), std::filesystem::path(*file),
-                       settings.text(key("sha256")), parseBytes(settings.text(key("bytes"))),
+    LastWallpaper last{std::move(*id),
+                       std::move(*title),
+                       std::filesystem::path(*file),
+                       settings.text(key("sha256")),
+                       parseBytes(settings.text(key("bytes"))),
                        settings.text(key("videoUrl"))};
     const bool cached = last.sha256 && last.bytes;
     if (!cached && !last.videoUrl) {

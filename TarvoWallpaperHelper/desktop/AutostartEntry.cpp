@@ -1,6 +1,7 @@
 #include "AutostartEntry.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>

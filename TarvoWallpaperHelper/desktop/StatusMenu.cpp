@@ -37,15 +37,17 @@ StatusMenu statusMenu(const MenuState& state) {
     }
     if (state.screens) {
         MenuEntry screens = item("Screens", '\0', true, MenuAction::none);
-        for (const auto& [title, choice] : {std::pair{"All Screens", MenuAction::screensAll},
-                                            std::pair{"Span Across Screens", MenuAction::screensSpan},
-                                            std::pair{"Main Screen Only", MenuAction::screensMain}}) {
+        for (const auto& [title, choice] :
+             {std::pair{"All Screens", MenuAction::screensAll},
+              std::pair{"Span Across Screens", MenuAction::screensSpan},
+              std::pair{"Main Screen Only", MenuAction::screensMain}}) {
             screens.submenu.push_back(checkable(title, *state.screens == choice, choice));
         }
         extras.push_back(std::move(screens));
     }
     if (state.startAtLogin) {
-        extras.push_back(checkable("Start at Login", *state.startAtLogin, MenuAction::startAtLogin));
+        extras.push_back(
+            checkable("Start at Login", *state.startAtLogin, MenuAction::startAtLogin));
     }
     menu.push_back(separator());
     if (!extras.empty()) {

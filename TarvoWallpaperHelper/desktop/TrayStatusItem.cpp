@@ -2,12 +2,12 @@
 
 #include <xcb/xcb.h>
 
+#include <QActionGroup>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QGuiApplication>
-#include <QActionGroup>
 #include <QIcon>
 #include <QKeySequence>
 
@@ -117,7 +117,8 @@ void TrayStatusItem::fill(QMenu& target, const StatusMenu& entries) {
             continue;
         }
         // "&" would mark a mnemonic; titles are shown verbatim.
-        const QString title = QString::fromStdString(entry.title).replace('&', QStringLiteral("&&"));
+        const QString title =
+            QString::fromStdString(entry.title).replace('&', QStringLiteral("&&"));
         if (!entry.submenu.empty()) {
             // Owned by `target`, so clearing the menu removes it too.
             QMenu* submenu = target.addMenu(title);

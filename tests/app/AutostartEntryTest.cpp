@@ -73,8 +73,7 @@ TEST_F(AutostartEntryTest, AConfigFolderThatIsAFileGivesAMessageNamingIt) {
         entry.enable();
         FAIL() << "enable succeeded";
     } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find((root / "autostart").string()),
-                  std::string::npos)
+        EXPECT_NE(std::string(error.what()).find((root / "autostart").string()), std::string::npos)
             << error.what();
     }
     EXPECT_EQ(read(root / "autostart"), "not a folder");

@@ -28,8 +28,8 @@ struct MapSettings : SettingsStoring {
 };
 
 const LastWallpaper cached{"aurora", "Aurora", "/cache/aurora-abc.mp4", "ABC123", 42, std::nullopt};
-const LastWallpaper checkout{"local", "Local", "/web/assets/local.mp4", std::nullopt, std::nullopt,
-                             "https://lumivo.app/assets/local.mp4"};
+const LastWallpaper checkout{"local",      "Local",      "/web/assets/local.mp4",
+                             std::nullopt, std::nullopt, "https://lumivo.app/assets/local.mp4"};
 
 TEST(LastWallpaperTest, ACachedAndACheckoutWallpaperComeBackAsSaved) {
     for (const auto& saved : {cached, checkout}) {
@@ -58,9 +58,9 @@ TEST(LastWallpaperTest, ForgettingLeavesOtherSettingsAlone) {
 
 TEST(LastWallpaperTest, IncompleteOrDamagedSettingsRememberNothing) {
     const std::pair<const char*, std::optional<std::string>> damage[] = {
-        {"lastWallpaper/file", std::nullopt},    {"lastWallpaper/file", ""},
-        {"lastWallpaper/title", std::nullopt},   {"lastWallpaper/bytes", "-1"},
-        {"lastWallpaper/bytes", "12x"},          {"lastWallpaper/sha256", std::nullopt},
+        {"lastWallpaper/file", std::nullopt},  {"lastWallpaper/file", ""},
+        {"lastWallpaper/title", std::nullopt}, {"lastWallpaper/bytes", "-1"},
+        {"lastWallpaper/bytes", "12x"},        {"lastWallpaper/sha256", std::nullopt},
     };
     for (const auto& [key, value] : damage) {
         MapSettings settings;
