@@ -10,28 +10,6 @@
 
 namespace lumivo {
 
-namespace {
-
-constexpr const char* welcomeKey = "hasShownWelcome";
-
-WallpaperResolver::Setup resolverSetup(const HelperLocations& locations,
-                                       AppDelegate::Sources& sources) {
-    const Url& endpoint = HelperConstants::manifestEndpoint();
-    return WallpaperResolver::Setup{
-        .manifestEndpoint = endpoint,
-        .remoteLoader = std::move(sources.remoteLoader),
-        .localManifestURL = locations.localManifestURL,
-        .localLoader = std::move(sources.localLoader),
-        .webPublicRoot = locations.webPublicRoot.path(),
-        // Downloads come only from the production web host.
-        .policy = DownloadPolicy({*endpoint.host()}, DownloadPolicy::defaultMaxBytes),
-        .downloader = std::move(sources.downloader),
-        .fileManager = sources.fileManager,
-    };
-}
-
-}  // namespace
-
 AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform platform)
     : locations(std::move(locations_)),
       alerts(std::move(platform.alerts)),
@@ -42,7 +20,11 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       terminate(std::move(platform.terminate)),
       cancelDownload(std::move(sources.cancelDownload)),
       fileManager(*sources.fileManager),
-      resolver(resolverSetup(locations, sources)),
+      resolver(locations.resolverSetup(std::move(sources.remoteLoader),
+                                       std::move(sources.localLoader),
+                                       std::move(sources.downloader), *sources.fileManager)),
+      memory(*settings, resolver, [this](const std::string& message) { log(message); }),
+      startAtLogin(std::move(platform.autostart)),
       player(std::move(platform.player)) {
     if (sources.setProgressHandler) {
         // The downloader reports on the worker, where the resolver runs.
@@ -54,9 +36,22 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
 
 // ---- Entry points (GUI thread) -------------------------------------------
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::applicationDidFinishLaunching(bool atLogin) {
     requireGuiThread("applicationDidFinishLaunching");
-    enqueueStep([this] { finishLaunching(); });
+    enqueueStep([this, atLogin] { finishLaunching(atLogin); });
+}
+
+void AppDelegate::restoreLastWallpaper() {
+    requireGuiThread("restoreLastWallpaper");
+    enqueue([this](CommandQueue::Finish finish) {
+        memory.restore(worker, this, [this, finish](const std::optional<LastWallpaper>& last) {
+            if (last && !quitting && memory.play(*last, *player)) {
+                currentTitle = last->title;
+                updateMenu();
+            }
+            finish();
+        });
+    });
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -113,24 +108,17 @@ bool AppDelegate::activateAction(const std::string& name) {
 
 // ---- Launch and welcome --------------------------------------------------
 
-void AppDelegate::finishLaunching() {
+void AppDelegate::finishLaunching(bool atLogin) {
     if (makeStatusItem) {
         statusItem = makeStatusItem([this](MenuAction action) { onMenu(action); }, *logger);
     }
+    startAtLogin.refresh();
     updateMenu();
-    showWelcomeIfNeeded();
-    log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
-}
-
-void AppDelegate::showWelcomeIfNeeded() {
-    if (settings->flag(welcomeKey)) {
-        return;
-    }
-    // Set before the alert so the welcome never shows twice, however it ends.
-    settings->setFlag(welcomeKey, true);
-    if (alerts->run(welcomeAlert()) == 0) {
+    // At login the flag stays unset: the welcome waits for a start by hand.
+    if (!atLogin && welcomeOpensGallery(*settings, *alerts)) {
         browser->open(galleryURL());
     }
+    log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
 
 // ---- Commands ------------------------------------------------------------
@@ -175,6 +163,7 @@ void AppDelegate::carryOut(const std::optional<std::string>& text, CommandQueue:
 void AppDelegate::stopNow() {
     player->stop();
     currentTitle.reset();
+    memory.forget();
     updateMenu();
     log("Stopped wallpaper");
 }
@@ -189,11 +178,18 @@ void AppDelegate::onMenu(MenuAction action) {
             return checkForUpdates();
         case MenuAction::quit:
             return quit();
+        case MenuAction::startAtLogin:
+            return enqueueStep([this] {
+                const std::exception_ptr error = startAtLogin.toggle();
+                updateMenu();
+                if (error) {
+                    show(error);
+                }
+            });
         case MenuAction::pauseWallpaper:
         case MenuAction::screensAll:
         case MenuAction::screensSpan:
         case MenuAction::screensMain:
-        case MenuAction::startAtLogin:
         case MenuAction::none:
             return;
     }
@@ -228,6 +224,7 @@ void AppDelegate::finishApply(const Outcome<ResolvedWallpaper>& resolved) {
         try {
             player->start(resolved.value().video);
             currentTitle = resolved.value().title;
+            memory.remember(resolved.value());
             log("Applied " + resolved.value().title);
         } catch (...) {
             error = std::current_exception();
@@ -259,7 +256,8 @@ void AppDelegate::show(std::exception_ptr error) {
 
 void AppDelegate::updateMenu() {
     // Built even without a tray icon, and then dropped.
-    const StatusMenu menu = statusMenu(MenuState{isDownloading, currentTitle, {}, {}, {}});
+    const StatusMenu menu =
+        statusMenu(MenuState{isDownloading, currentTitle, {}, {}, startAtLogin.checked()});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

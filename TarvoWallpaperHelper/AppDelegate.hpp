@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Alerting.hpp"
+#include "AutostartEntry.hpp"
 #include "BlockingWorker.hpp"
 #include "BrowserOpening.hpp"
 #include "CommandQueue.hpp"
@@ -22,9 +23,11 @@
 #include "ManifestDataLoading.hpp"
 #include "PostedReports.hpp"
 #include "SettingsStoring.hpp"
+#include "StartAtLogin.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
 #include "URLRouter.hpp"
+#include "WallpaperMemory.hpp"
 #include "WallpaperPlaying.hpp"
 #include "WallpaperResolver.hpp"
 
@@ -65,6 +68,9 @@ class AppDelegate : public QObject, public HelperCommands {
         std::function<std::unique_ptr<StatusItemShowing>(MenuHandler, Logging&)> makeStatusItem;
         // Asks the application to leave its event loop.
         std::function<void()> terminate;
+        // The session's autostart entry behind "Start at Login"; absent, no
+        // such menu item.
+        std::optional<AutostartEntry> autostart;
     };
 
     // Builds every component; loads, downloads and shows nothing. Throws when
@@ -73,9 +79,13 @@ class AppDelegate : public QObject, public HelperCommands {
     AppDelegate(HelperLocations locations, Sources sources, Platform platform);
     ~AppDelegate() override = default;
 
-    // Launch: tray icon and menu, welcome on the first run, start line. Runs as
-    // the first command, so URLs that arrive meanwhile wait for it.
-    void applicationDidFinishLaunching();
+    // Launch: tray icon and menu, welcome on the first run (not at login),
+    // start line. Runs as the first command, so URLs that arrive meanwhile
+    // wait for it.
+    void applicationDidFinishLaunching(bool atLogin = false);
+    // Plays the remembered wallpaper again, for a start without a URL. A file
+    // that went missing or fails its check is logged and forgotten; no alert.
+    void restoreLastWallpaper();
     // Stops the wallpaper; called once as the event loop ends.
     void applicationWillTerminate();
     // A command URL delivered by the desktop; absent text means none was given.
@@ -108,13 +118,12 @@ class AppDelegate : public QObject, public HelperCommands {
     void enqueue(std::function<void(CommandQueue::Finish)> command);
     // A command that ends when `step` returns.
     void enqueueStep(std::function<void()> step);
-    void finishLaunching();
+    void finishLaunching(bool atLogin);
     void carryOut(const std::optional<std::string>& text, CommandQueue::Finish finish);
     void stopNow();
     void apply(const std::string& id, CommandQueue::Finish finish);
     void finishApply(const Outcome<ResolvedWallpaper>& resolved);
     void show(std::exception_ptr error);
-    void showWelcomeIfNeeded();
     void updateMenu();
     void onMenu(MenuAction action);
     void showProgress(const std::string& title, int percent);
@@ -132,6 +141,8 @@ class AppDelegate : public QObject, public HelperCommands {
     FileManager& fileManager;
 
     WallpaperResolver resolver;
+    WallpaperMemory memory;
+    StartAtLogin startAtLogin;
     URLRouter router;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<StatusItemShowing> statusItem;

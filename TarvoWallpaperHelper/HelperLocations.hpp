@@ -1,8 +1,13 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 
+#include "FileDownloading.hpp"
+#include "FileManager.hpp"
+#include "ManifestDataLoading.hpp"
 #include "Url.hpp"
+#include "WallpaperResolver.hpp"
 
 namespace lumivo {
 
@@ -17,6 +22,13 @@ struct HelperLocations {
 
     // Precondition: `root` is absolute.
     static HelperLocations fromProjectRoot(const std::filesystem::path& root);
+
+    // How an apply finds its wallpaper here: this checkout's manifest and
+    // assets, the production manifest, downloads from the production host only.
+    WallpaperResolver::Setup resolverSetup(std::unique_ptr<ManifestDataLoading> remoteLoader,
+                                           std::unique_ptr<ManifestDataLoading> localLoader,
+                                           std::unique_ptr<FileDownloading> downloader,
+                                           FileManager& fileManager) const;
 };
 
 }  // namespace lumivo

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<lumivo::AppDelegate> delegate;
     try {
         delegate = std::make_unique<lumivo::AppDelegate>(
-            locations, lumivo::StandardPlatform::sources(), lumivo::StandardPlatform::platform());
+            locations, lumivo::StandardPlatform::sources(),
+            lumivo::StandardPlatform::platform(command.autostart));
     } catch (const std::exception& e) {
         lumivo::SystemLog().log("Cannot start: " + lumivo::localizedDescription(e));
         return 1;
@@ -87,9 +88,11 @@ int main(int argc, char** argv) {
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, delegate.get(),
                      [&delegate] { delegate->applicationWillTerminate(); });
-    delegate->applicationDidFinishLaunching();
+    delegate->applicationDidFinishLaunching(command.autostart);
     if (command.url) {
         delegate->handleURLEvent(*command.url);
+    } else {
+        delegate->restoreLastWallpaper();
     }
     const int status = QApplication::exec();
     // A manifest fetch cannot be cancelled; quitting does not wait for it.

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeySequence>
+#include <QTimer>
 
 #include "GuiThread.hpp"
 #include "HelperConstants.hpp"
@@ -71,7 +72,8 @@ bool xembedTrayPresent() {
 
 }  // namespace
 
-TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log)
+TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log,
+                               std::chrono::milliseconds trayGrace)
     : onAction_(std::move(onAction)), toolTip_(appName()), menu_(std::make_unique<QMenu>()) {
     requireGuiThread("TrayStatusItem");
     menu_->setTitle(appName());
@@ -83,9 +85,18 @@ TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging
         createIcon();
         return;
     }
-    log.log(
-        "No system tray available; commands still work through lumivo:// URLs, and the icon "
-        "appears when a tray starts");
+    const auto sayNoTray = [this, &log] {
+        if (!icon_) {
+            log.log(
+                "No system tray available; commands still work through lumivo:// URLs, and the "
+                "icon appears when a tray starts");
+        }
+    };
+    if (trayGrace.count() > 0) {
+        QTimer::singleShot(trayGrace, this, sayNoTray);
+    } else {
+        sayNoTray();
+    }
     watcher_ = std::make_unique<QDBusServiceWatcher>(watcherName, QDBusConnection::sessionBus(),
                                                      QDBusServiceWatcher::WatchForRegistration);
     connect(watcher_.get(), &QDBusServiceWatcher::serviceRegistered, this, [this] {
