@@ -43,8 +43,10 @@ void AppDelegate::applicationDidFinishLaunching(bool atLogin) {
 
 void AppDelegate::restoreLastWallpaper() {
     requireGuiThread("restoreLastWallpaper");
-    enqueue([this](CommandQueue::Finish finish) {
-        memory.restore(worker, this, [this, finish](const std::optional<LastWallpaper>& last) {
+    // The file's check runs beside launch; the wallpaper plays in its turn.
+    auto restored = memory.restore(worker, this);
+    enqueue([this, restored](CommandQueue::Finish finish) {
+        restored([this, finish](const std::optional<LastWallpaper>& last) {
             if (last && !quitting && memory.play(*last, *player)) {
                 currentTitle = last->title;
                 updateMenu();

@@ -1,6 +1,8 @@
 #include "WallpaperMemory.hpp"
 
+#include <memory>
 #include <system_error>
+#include <utility>
 
 #include "HelperError.hpp"
 
@@ -22,25 +24,45 @@ void WallpaperMemory::forget() {
     LastWallpaper::forget(settings_);
 }
 
-void WallpaperMemory::restore(BlockingWorker& worker, QObject* context,
-                              std::function<void(const std::optional<LastWallpaper>&)> then) {
-    std::optional<LastWallpaper> last = LastWallpaper::load(settings_);
-    if (!last) {
-        return then(std::nullopt);
+std::function<void(WallpaperMemory::Restored)> WallpaperMemory::restore(BlockingWorker& worker,
+                                                                        QObject* context) {
+    // Whichever comes second, the check's outcome or the caller, delivers.
+    struct Pending {
+        bool checked = false;
+        std::optional<LastWallpaper> last;
+        std::optional<std::string> refused;
+        Restored then;
+    };
+    auto pending = std::make_shared<Pending>();
+    auto deliver = [this, pending] {
+        if (!pending->checked || !pending->then) {
+            return;
+        }
+        const Restored then = std::exchange(pending->then, nullptr);
+        if (pending->refused) {
+            log_(*pending->refused);
+            forget();
+            return then(std::nullopt);
+        }
+        then(pending->last);
+    };
+    pending->last = LastWallpaper::load(settings_);
+    if (!pending->last) {
+        pending->checked = true;
+    } else {
+        worker.run(
+            context, [this, last = *pending->last] { return refusal(last); },
+            [pending, deliver](const Outcome<std::optional<std::string>>& checked) {
+                pending->checked = true;
+                pending->refused = checked.failed() ? "Cannot restore " + pending->last->title + "."
+                                                    : checked.value();
+                deliver();
+            });
     }
-    worker.run(
-        context, [this, last = *last] { return refusal(last); },
-        [this, last = *last,
-         then = std::move(then)](const Outcome<std::optional<std::string>>& checked) {
-            const std::optional<std::string> refused =
-                checked.failed() ? "Cannot restore " + last.title + "." : checked.value();
-            if (refused) {
-                log_(*refused);
-                forget();
-                return then(std::nullopt);
-            }
-            then(last);
-        });
+    return [pending, deliver](Restored then) {
+        pending->then = std::move(then);
+        deliver();
+    };
 }
 
 bool WallpaperMemory::play(const LastWallpaper& last, WallpaperPlaying& player) const {

@@ -28,12 +28,15 @@ class WallpaperMemory {
     void remember(const ResolvedWallpaper& played);
     void forget();
 
-    // Checks the remembered wallpaper's file on `worker`, then hands it to
-    // `then` on `context`'s thread. A file that fails is logged in one line
-    // ("Cannot restore <title>: ...") and forgotten; `then` gets nothing then,
-    // and at once when nothing is remembered. GUI thread.
-    void restore(BlockingWorker& worker, QObject* context,
-                 std::function<void(const std::optional<LastWallpaper>&)> then);
+    using Restored = std::function<void(const std::optional<LastWallpaper>&)>;
+    // Starts checking the remembered wallpaper's file on `worker` at once, so
+    // that the check runs beside whatever the GUI thread does meanwhile.
+    // Calling the returned function hands the wallpaper to its argument on
+    // `context`'s thread once the check is done (at once when it is), or
+    // nothing: when none is remembered, or when its file fails, which is then
+    // logged in one line ("Cannot restore <title>: ...") and forgotten.
+    // GUI thread.
+    std::function<void(Restored)> restore(BlockingWorker& worker, QObject* context);
 
     // Starts `last` on `player` and logs "Restored <title>"; a failure is
     // only logged, since nobody asked for this wallpaper just now. GUI thread.
