@@ -47,7 +47,9 @@ struct Rig {
         fs::remove_all(root);
     }
 
-    void launch(bool atLogin = false) {
+    // `restore`: as a start without a URL, restoring while launch runs.
+    void launch(bool atLogin = false, bool restore = false) {
+        const std::size_t before = w.log.size();
         auto fake = [this] { return std::make_unique<Fake>(w); };
         // The local manifest is a real file, read by the real loader.
         AppDelegate::Sources sources{fake(),  std::make_unique<URLManifestDataLoader>(),
@@ -67,17 +69,19 @@ struct Rig {
         delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(root),
                                                  std::move(sources), std::move(platform));
         delegate->applicationDidFinishLaunching(atLogin);
+        if (restore) {
+            delegate->restoreLastWallpaper();
+        }
         settle();
-        launchLines = w.log.size();
+        // Lines after the start line, which launch writes first.
+        launchLines = restore ? before + 1 : w.log.size();
     }
 
     // A new helper on the same settings, files and cache, started without a URL.
     void restart() {
         delegate.reset();
         w.menus.clear();
-        launch();
-        delegate->restoreLastWallpaper();
-        settle();
+        launch(false, true);
     }
 
     std::optional<LastWallpaper> remembered() { return LastWallpaper::load(Fake(w)); }
