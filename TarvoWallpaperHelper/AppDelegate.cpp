@@ -13,8 +13,6 @@
 
 namespace lumivo {
 
-constexpr const char* welcomeKey = "hasShownWelcome";
-
 AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform platform)
     : locations(std::move(locations_)),
       alerts(std::move(platform.alerts)),
@@ -27,6 +25,8 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       resolver(resolverSetup(locations, std::move(sources.remoteLoader),
                              std::move(sources.localLoader), std::move(sources.downloader),
                              sources.fileManager)),
+      memory(*settings, resolver, [this](const std::string& message) { log(message); }),
+      startAtLogin(std::move(platform.autostart)),
       player(std::move(platform.player)),
       cancellation(std::move(sources.cancelTransfers)) {
     if (sources.setProgressHandler) {
@@ -45,9 +45,24 @@ AppDelegate::~AppDelegate() {
 
 // ---- Entry points (GUI thread) -------------------------------------------
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::applicationDidFinishLaunching(bool atLogin) {
     requireGuiThread("applicationDidFinishLaunching");
-    enqueueStep([this] { finishLaunching(); });
+    enqueueStep([this, atLogin] { finishLaunching(atLogin); });
+}
+
+void AppDelegate::restoreLastWallpaper() {
+    requireGuiThread("restoreLastWallpaper");
+    // The file's check runs beside launch; the wallpaper plays in its turn.
+    auto restored = memory.restore(worker, this);
+    enqueue([this, restored](CommandQueue::Finish finish) {
+        restored([this, finish](const std::optional<LastWallpaper>& last) {
+            if (last && !quitting && memory.play(*last, *player)) {
+                currentTitle = last->title;
+                updateMenu();
+            }
+            finish();
+        });
+    });
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -110,24 +125,17 @@ bool AppDelegate::activateAction(const std::string& name) {
 
 // ---- Launch and welcome --------------------------------------------------
 
-void AppDelegate::finishLaunching() {
+void AppDelegate::finishLaunching(bool atLogin) {
     if (makeStatusItem) {
         statusItem = makeStatusItem([this](MenuAction action) { onMenu(action); }, *logger);
     }
+    startAtLogin.refresh();
     updateMenu();
-    showWelcomeIfNeeded();
-    log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
-}
-
-void AppDelegate::showWelcomeIfNeeded() {
-    if (settings->flag(welcomeKey)) {
-        return;
-    }
-    // Set before the alert so the welcome never shows twice, however it ends.
-    settings->setFlag(welcomeKey, true);
-    if (alerts->run(welcomeAlert()) == 0) {
+    // At login the flag stays unset: the welcome waits for a start by hand.
+    if (!atLogin && welcomeOpensGallery(*settings, *alerts)) {
         browser->open(galleryURL());
     }
+    log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
 
 // ---- Commands ------------------------------------------------------------
@@ -172,6 +180,7 @@ void AppDelegate::carryOut(const Outcome<Route>& route, std::uint64_t ticket,
 void AppDelegate::stopNow() {
     player->stop();
     currentTitle.reset();
+    memory.forget();
     updateMenu();
     log("Stopped wallpaper");
 }
@@ -186,6 +195,18 @@ void AppDelegate::onMenu(MenuAction action) {
             return checkForUpdates();
         case MenuAction::quit:
             return quit();
+        case MenuAction::startAtLogin:
+            return enqueueStep([this] {
+                const std::exception_ptr error = startAtLogin.toggle();
+                updateMenu();
+                if (error) {
+                    show(error);
+                }
+            });
+        case MenuAction::pauseWallpaper:
+        case MenuAction::screensAll:
+        case MenuAction::screensSpan:
+        case MenuAction::screensMain:
         case MenuAction::none:
             return;
     }
@@ -232,6 +253,7 @@ std::exception_ptr AppDelegate::finishApply(const std::string& id,
         try {
             player->start(resolved.value().video);
             currentTitle = resolved.value().title;
+            memory.remember(resolved.value());
             log("Applied " + shortenedText(resolved.value().title));
         } catch (...) {
             error = std::current_exception();
@@ -265,7 +287,8 @@ bool AppDelegate::act(int answer) {
 
 void AppDelegate::updateMenu() {
     // Built even without a tray icon, and then dropped.
-    const StatusMenu menu = statusMenu(isDownloading, currentTitle);
+    const StatusMenu menu =
+        statusMenu(MenuState{isDownloading, currentTitle, {}, {}, startAtLogin.checked()});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

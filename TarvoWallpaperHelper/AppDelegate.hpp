@@ -13,6 +13,7 @@
 #include "AlertCoalescer.hpp"
 #include "Alerting.hpp"
 #include "ApplyCancellation.hpp"
+#include "AutostartEntry.hpp"
 #include "BlockingWorker.hpp"
 #include "BrowserOpening.hpp"
 #include "CommandQueue.hpp"
@@ -27,9 +28,11 @@
 #include "PostedReports.hpp"
 #include "ProgressToolTip.hpp"
 #include "SettingsStoring.hpp"
+#include "StartAtLogin.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
 #include "URLRouter.hpp"
+#include "WallpaperMemory.hpp"
 #include "WallpaperPlaying.hpp"
 #include "WallpaperResolver.hpp"
 
@@ -71,6 +74,9 @@ class AppDelegate : public QObject, public HelperCommands {
         std::function<std::unique_ptr<StatusItemShowing>(MenuHandler, Logging&)> makeStatusItem;
         // Asks the application to leave its event loop.
         std::function<void()> terminate;
+        // The session's autostart entry behind "Start at Login"; absent, no
+        // such menu item.
+        std::optional<AutostartEntry> autostart;
     };
 
     // Builds every component; loads, downloads and shows nothing. Throws when
@@ -81,9 +87,13 @@ class AppDelegate : public QObject, public HelperCommands {
     // transfer that had not begun when it was first cancelled.
     ~AppDelegate() override;
 
-    // Launch: tray icon and menu, welcome on the first run, start line. Runs as
-    // the first command, so URLs that arrive meanwhile wait for it.
-    void applicationDidFinishLaunching();
+    // Launch: tray icon and menu, welcome on the first run (not at login),
+    // start line. Runs as the first command, so URLs that arrive meanwhile
+    // wait for it.
+    void applicationDidFinishLaunching(bool atLogin = false);
+    // Plays the remembered wallpaper again, for a start without a URL. A file
+    // that went missing or fails its check is logged and forgotten; no alert.
+    void restoreLastWallpaper();
     // Stops the wallpaper; called once as the event loop ends.
     void applicationWillTerminate();
     // A command URL delivered by the desktop; absent text means none was given.
@@ -120,7 +130,7 @@ class AppDelegate : public QObject, public HelperCommands {
     void enqueue(std::function<void(CommandQueue::Finish)> command);
     // A command that ends when `step` returns.
     void enqueueStep(std::function<void()> step);
-    void finishLaunching();
+    void finishLaunching(bool atLogin);
     void carryOut(const Outcome<Route>& route, std::uint64_t ticket, CommandQueue::Finish finish);
     void stopNow();
     void apply(const std::string& id, CommandQueue::Finish finish);
@@ -128,7 +138,6 @@ class AppDelegate : public QObject, public HelperCommands {
                                    const Outcome<ResolvedWallpaper>& resolved);
     void show(std::exception_ptr error);
     bool act(int answer);
-    void showWelcomeIfNeeded();
     void updateMenu();
     void onMenu(MenuAction action);
     void log(const std::string& message);
@@ -144,6 +153,8 @@ class AppDelegate : public QObject, public HelperCommands {
     FileManager& fileManager;
 
     WallpaperResolver resolver;
+    WallpaperMemory memory;
+    StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<StatusItemShowing> statusItem;
     std::optional<std::string> currentTitle;

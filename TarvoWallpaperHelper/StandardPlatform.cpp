@@ -39,7 +39,7 @@ AppDelegate::Sources StandardPlatform::sources() {
     return sources;
 }
 
-AppDelegate::Platform StandardPlatform::platform() {
+AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     auto log = std::make_unique<SystemLog>();
     auto player = std::make_unique<WallpaperPlayer>();
     // Both end up in the delegate, which destroys the player before the log.
@@ -58,9 +58,14 @@ AppDelegate::Platform StandardPlatform::platform() {
     platform.browser = std::make_unique<DesktopBrowser>();
     platform.settings = std::make_unique<UserSettings>();
     platform.log = std::move(log);
-    platform.makeStatusItem = [](AppDelegate::MenuHandler handler, Logging& logging) {
-        return std::make_unique<TrayStatusItem>(std::move(handler), logging);
+    const std::chrono::milliseconds trayGrace(atLogin ? 10000 : 0);
+    platform.makeStatusItem = [trayGrace](AppDelegate::MenuHandler handler, Logging& logging) {
+        return std::make_unique<TrayStatusItem>(std::move(handler), logging, trayGrace);
     };
+    if (const auto entry = AutostartEntry::defaultFile()) {
+        const std::string self = QCoreApplication::applicationFilePath().toStdString();
+        platform.autostart.emplace(*entry, AutostartEntry::launcherFor(self));
+    }
     // exit() rather than quit(): it also ends the nested loop of an open alert.
     platform.terminate = [] { QCoreApplication::exit(0); };
     return platform;

@@ -10,7 +10,8 @@ namespace lumivo {
 class StandardPlatform {
   public:
     static AppDelegate::Sources sources();
-    static AppDelegate::Platform platform();
+    // `atLogin`: started with the session, when a tray may still be starting.
+    static AppDelegate::Platform platform(bool atLogin = false);
 };
 
 }  // namespace lumivo

@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<lumivo::AppDelegate> delegate;
     try {
         delegate = std::make_unique<lumivo::AppDelegate>(
-            locations, lumivo::StandardPlatform::sources(), lumivo::StandardPlatform::platform());
+            locations, lumivo::StandardPlatform::sources(),
+            lumivo::StandardPlatform::platform(command.autostart));
     } catch (const std::exception& e) {
         lumivo::SystemLog().log("Cannot start: " + lumivo::localizedDescription(e));
         return 1;
@@ -90,9 +91,11 @@ int main(int argc, char** argv) {
     // Ended from outside (a signal, the session bus gone): as Quit Helper.
     lumivo::TerminationSignals endSignals([&delegate](int) { delegate->quit(); });
     lumivo::BusDisconnection busGone([&delegate] { delegate->quit(); });
-    delegate->applicationDidFinishLaunching();
+    delegate->applicationDidFinishLaunching(command.autostart);
     if (command.url) {
         delegate->handleURLEvent(*command.url);
+    } else {
+        delegate->restoreLastWallpaper();
     }
     // Returning destroys the delegate, which waits for the cancelled work.
     return QApplication::exec();

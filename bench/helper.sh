@@ -7,13 +7,19 @@
 #   - idle cost over IDLE_SECONDS (default 10): CPU ticks, context switches of
 #     all threads (every timer wake-up is one) and system calls (strace -c -f);
 #   - idle RSS, and what it is made of (/proc/<pid>/smaps): the libraries libmpv
-#     pulls in, Qt, other libraries, anonymous memory.
+#     pulls in, Qt, other libraries, anonymous memory;
+#   - restore: from starting `lumivo-helper` with no URL to the first frame of
+#     the remembered wallpaper on screen, its file a cached 300 MiB MP4 (a short
+#     clip and a 300 MiB "free" box) whose SHA-256 is checked first; median of
+#     RESTORES (default 10), the file in the page cache; peer: mpv started on the
+#     same file, seen the same way (a 1-pixel poll of the root window).
 # One line per figure:
 #   handover_ms <median> peer=gdbus <median> ratio=<r> target=value<150
 #   idle_cpu_percent <v> target=<=0
 #   idle_wakeups_per_s <v> target=<1
 #   idle_syscalls <n> target=<=0
 #   idle_rss_mib <v> target=<60
+#   restore_first_frame_ms <median> peer=mpv <median> ratio=<r> target=value<500
 # Usage: bench/helper.sh [build-dir]   (default $LUMIVO_BUILD_DIR or build)
 BUILD=$(realpath "${1:-${LUMIVO_BUILD_DIR:-build}}")
 source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
@@ -102,4 +108,82 @@ awk -v mpvlist="$mpv_libs" '
     }
     END { print "idle RSS by origin:"; for (k in rss) printf "    %6.1f MiB  %s\n", rss[k] / 1024, k }
 ' "/proc/$PID/smaps"
+
+# ---- restore: start to the first frame of the remembered, cached wallpaper ----
+kill -TERM "$PID"
+wait "$PID" 2>/dev/null
+CACHE=$XDG_CACHE_HOME/Lumivo/wallpapers
+mkdir -p "$CACHE"
+ffmpeg -hide_banner -loglevel error -y -f lavfi -i color=c=0x40c0ff:size=640x360:rate=30:duration=2 \
+    -c:v libx264 -preset veryfast -pix_fmt yuv420p "$E2E_TMP/clip.mp4"
+padding=$((300 * 1048576 - $(stat -c %s "$E2E_TMP/clip.mp4")))
+{
+    cat "$E2E_TMP/clip.mp4"
+    printf "\\x$(printf %02x $((padding >> 24 & 255)))\\x$(printf %02x $((padding >> 16 & 255)))"
+    printf "\\x$(printf %02x $((padding >> 8 & 255)))\\x$(printf %02x $((padding & 255)))free"
+    head -c $((padding - 8)) /dev/zero
+} >"$E2E_TMP/big.mp4"
+sha=$(sha256sum "$E2E_TMP/big.mp4" | cut -c1-64)
+BIG=$CACHE/big-${sha:0:12}.mp4
+mv "$E2E_TMP/big.mp4" "$BIG"
+cat >>"$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf" <<EOS
+
+[lastWallpaper]
+id=big
+title=Big Clip
+file=$BIG
+sha256=$sha
+bytes=$(stat -c %s "$BIG")
+EOS
+python3 - "$HELPER" "$BIG" "${RESTORES:-10}" "$LOG" <<'PY' || exit 1
+import ctypes, os, signal, statistics, subprocess, sys, time
+helper, big, runs, log = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XDefaultRootWindow.restype = ctypes.c_ulong
+x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x11.XGetImage.restype = ctypes.c_void_p
+x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                          ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+x11.XGetPixel.restype = ctypes.c_ulong
+x11.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+display = x11.XOpenDisplay(None)
+root = x11.XDefaultRootWindow(display)
+
+def lit():
+    # The clip is light blue; the bare root is black.
+    image = x11.XGetImage(display, root, 640, 360, 1, 1, 0xFFFFFFFF, 2)
+    return image is not None and x11.XGetPixel(image, 0, 0) != 0
+
+def first_frame_ms(command, environment=None):
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=open(log, "a"),
+                               env=environment)
+    while not lit():
+        if time.perf_counter() - start > 10:
+            sys.exit("helper.sh: no frame within 10 s")
+        time.sleep(0.002)
+    elapsed = (time.perf_counter() - start) * 1000
+    process.send_signal(signal.SIGTERM)
+    process.wait()
+    deadline = time.perf_counter() + 10
+    while lit() and time.perf_counter() < deadline:
+        time.sleep(0.01)
+    return elapsed
+
+mpv = ["mpv", "--no-config", "--vo=" + os.environ.get("LUMIVO_MPV_VO", "x11"), "--aid=no",
+       "--loop-file=inf", "--no-border", "--geometry=1280x720+0+0", "--really-quiet", big]
+ours, peer = [], []
+for _ in range(runs):
+    ours.append(first_frame_ms([helper]))
+    peer.append(first_frame_ms(mpv))
+with open(log) as text:
+    restored = text.read().count("Restored Big Clip")
+if restored != runs:
+    sys.exit(f"helper.sh: {restored} of {runs} starts restored the wallpaper")
+o, p = statistics.median(ours), statistics.median(peer)
+print("restore first frames (ms): ours " + " ".join(f"{v:.0f}" for v in ours) +
+      "; mpv " + " ".join(f"{v:.0f}" for v in peer))
+print(f"restore_first_frame_ms {o:.0f} peer=mpv {p:.0f} ratio={o / p:.2f} target=value<500")
+PY
 exit 0

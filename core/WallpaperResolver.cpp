@@ -29,9 +29,15 @@ ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionRe
     try {
         WallpaperRecord found = record(id, reports);
         throwIfCancelled(reports);
-        std::filesystem::path file = video(found, reports);
+        auto [file, fromCache] = video(found, reports);
         throwIfCancelled(reports);
-        return {found.title(), std::move(file)};
+        return {found.title(),
+                std::move(file),
+                found.id(),
+                fromCache,
+                found.sha256(),
+                found.bytes(),
+                found.videoUrl().absoluteString()};
     } catch (const ResolutionCancelled&) {
         throw;
     } catch (...) {
@@ -65,11 +71,11 @@ WallpaperRecord WallpaperResolver::record(const std::string& id,
     return *std::move(found);
 }
 
-std::filesystem::path WallpaperResolver::video(const WallpaperRecord& record,
-                                               ResolutionReporting& reports) {
+std::pair<std::filesystem::path, bool> WallpaperResolver::video(const WallpaperRecord& record,
+                                                                ResolutionReporting& reports) {
     if (auto local = assets_.file(record.videoUrl())) {
         reports.log("Using local asset fallback: " + local->string());
-        return *std::move(local);
+        return {*std::move(local), false};
     }
     download_ = Download{&reports, record.title(), record.bytes(), -1};
     struct Done {
@@ -77,17 +83,28 @@ std::filesystem::path WallpaperResolver::video(const WallpaperRecord& record,
         ~Done() { download = Download{}; }
     } done{download_};
     try {
-        return cache_.localFile(record, policy_);
+        return {cache_.localFile(record, policy_), true};
     } catch (const std::exception& error) {
         throwIfCancelled(reports);
         // The file may have turned up in the checkout meanwhile.
         if (auto local = assets_.file(record.videoUrl())) {
             reports.log("Download failed, using local asset fallback: " +
                         localizedDescription(error));
-            return *std::move(local);
+            return {*std::move(local), false};
         }
         throw;
     }
+}
+
+bool WallpaperResolver::isCachedCopy(const std::filesystem::path& file,
+                                     std::string_view sha256) const {
+    // A remembered path elsewhere is not the cache's to vouch for.
+    return file.lexically_normal().parent_path() == cache_.root().lexically_normal() &&
+           cache_.isValidCachedFile(file, sha256);
+}
+
+std::optional<std::filesystem::path> WallpaperResolver::checkoutFile(const Url& videoUrl) const {
+    return assets_.file(videoUrl);
 }
 
 void WallpaperResolver::downloadProgressed(std::int64_t received, std::int64_t expected) {

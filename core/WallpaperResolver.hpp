@@ -4,7 +4,10 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "DownloadPolicy.hpp"
 #include "FileDownloading.hpp"
@@ -19,10 +22,18 @@
 
 namespace lumivo {
 
-// What an apply plays: the record's title and a readable local video file.
+// What an apply plays: the record's title and a readable local video file,
+// with what it takes to find that file valid again without the manifest.
 struct ResolvedWallpaper {
     std::string title;
     std::filesystem::path video;
+    std::string id;
+    // The file came from the cache, verified against the record's sha256 and
+    // bytes; otherwise from the checkout, found by the record's videoUrl.
+    bool fromCache = false;
+    std::string sha256;
+    std::int64_t bytes = 0;
+    std::string videoUrl;
 };
 
 // Thrown by WallpaperResolver::resolve() when its caller cancelled it: the
@@ -64,6 +75,13 @@ class WallpaperResolver {
     // turns up either, and ResolutionCancelled once `reports` is cancelled.
     ResolvedWallpaper resolve(const std::string& id, ResolutionReporting& reports);
 
+    // Whether `file` is a valid copy in the cache: inside the cache's folder,
+    // readable and matching `sha256` as a cached hit must. Blocking (a full
+    // digest); never throws.
+    bool isCachedCopy(const std::filesystem::path& file, std::string_view sha256) const;
+    // The checkout's file for a video URL by the asset rules of an apply.
+    std::optional<std::filesystem::path> checkoutFile(const Url& videoUrl) const;
+
     // Where the downloader reports to: bytes received so far and the length
     // the server announced (-1 for none, then the record's size counts).
     // Call on the resolving thread, which is where a download runs.
@@ -71,7 +89,9 @@ class WallpaperResolver {
 
   private:
     WallpaperRecord record(const std::string& id, ResolutionReporting& reports) const;
-    std::filesystem::path video(const WallpaperRecord& record, ResolutionReporting& reports);
+    // The video file, and whether it came from the cache.
+    std::pair<std::filesystem::path, bool> video(const WallpaperRecord& record,
+                                                 ResolutionReporting& reports);
 
     ManifestStore manifest_;
     ManifestStore localManifest_;

@@ -24,6 +24,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         if (arg == "--gapplication-service") {
             continue;
         }
+        if (arg == "--autostart") {
+            result.autostart = true;
+            continue;
+        }
         if (arg == "--") {
             optionsEnded = true;
             continue;
@@ -48,6 +52,8 @@ const char* CommandLine::usage() {
            "Options:\n"
            "  -h, --help               show this help and exit\n"
            "  --version                show the version and exit\n"
+           "  --autostart              start with the session: no welcome, restore the\n"
+           "                           last wallpaper (used by the autostart entry)\n"
            "  --gapplication-service   start without a URL (used by D-Bus activation)\n";
 }
 

@@ -17,10 +17,12 @@ struct CommandLine {
     std::optional<std::string> url;
     // Set for usageError.
     std::string error;
+    // Started by the session's autostart entry (--autostart): no welcome.
+    bool autostart = false;
 
     // `args` excludes the program name. Accepts at most one URL, --help/-h,
-    // --version, and --gapplication-service (a start by D-Bus activation,
-    // which is a plain start without a URL).
+    // --version, --autostart, and --gapplication-service (a start by D-Bus
+    // activation, which is a plain start without a URL).
     static CommandLine parse(const std::vector<std::string>& args);
     static const char* usage();
 

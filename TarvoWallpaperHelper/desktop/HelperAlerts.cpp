@@ -15,6 +15,15 @@ AlertRequest welcomeAlert() {
     };
 }
 
+bool welcomeOpensGallery(SettingsStoring& settings, Alerting& alerts) {
+    constexpr const char* key = "hasShownWelcome";
+    if (settings.flag(key)) {
+        return false;
+    }
+    settings.setFlag(key, true);
+    return alerts.run(welcomeAlert()) == 0;
+}
+
 AlertRequest errorAlert(const std::string& description) {
     return AlertRequest{
         std::string(HelperConstants::appName), description, AlertRequest::Style::warning,

@@ -4,20 +4,58 @@
 
 namespace lumivo {
 
-StatusMenu statusMenu(bool isDownloading, const std::optional<std::string>& currentTitle) {
-    std::string status = isDownloading  ? "Downloading..."
-                         : currentTitle ? "Playing: " + *currentTitle
-                                        : "No Wallpaper Playing";
-    return {
-        MenuEntry{false, std::move(status), '\0', false, MenuAction::none},
-        MenuEntry{true, "", '\0', false, MenuAction::none},
-        MenuEntry{false, "Stop Wallpaper", 's', currentTitle.has_value(),
-                  MenuAction::stopWallpaper},
-        MenuEntry{false, "Open Gallery", 'g', true, MenuAction::openGallery},
-        MenuEntry{false, "Check for Updates", 'u', true, MenuAction::checkForUpdates},
-        MenuEntry{true, "", '\0', false, MenuAction::none},
-        MenuEntry{false, "Quit Helper", 'q', true, MenuAction::quit},
+namespace {
+
+MenuEntry item(std::string title, char key, bool enabled, MenuAction action) {
+    return MenuEntry{false, std::move(title), key, enabled, action, std::nullopt, {}};
+}
+
+MenuEntry checkable(std::string title, bool checked, MenuAction action) {
+    return MenuEntry{false, std::move(title), '\0', true, action, checked, {}};
+}
+
+MenuEntry separator() {
+    return MenuEntry{true, "", '\0', false, MenuAction::none, std::nullopt, {}};
+}
+
+}  // namespace
+
+StatusMenu statusMenu(const MenuState& state) {
+    std::string status = state.isDownloading  ? "Downloading..."
+                         : state.currentTitle ? "Playing: " + *state.currentTitle
+                                              : "No Wallpaper Playing";
+    StatusMenu menu{
+        item(std::move(status), '\0', false, MenuAction::none),
+        separator(),
+        item("Stop Wallpaper", 's', state.currentTitle.has_value(), MenuAction::stopWallpaper),
+        item("Open Gallery", 'g', true, MenuAction::openGallery),
+        item("Check for Updates", 'u', true, MenuAction::checkForUpdates),
     };
+    StatusMenu extras;
+    if (state.paused) {
+        extras.push_back(checkable("Pause Wallpaper", *state.paused, MenuAction::pauseWallpaper));
+    }
+    if (state.screens) {
+        MenuEntry screens = item("Screens", '\0', true, MenuAction::none);
+        for (const auto& [title, choice] :
+             {std::pair{"All Screens", MenuAction::screensAll},
+              std::pair{"Span Across Screens", MenuAction::screensSpan},
+              std::pair{"Main Screen Only", MenuAction::screensMain}}) {
+            screens.submenu.push_back(checkable(title, *state.screens == choice, choice));
+        }
+        extras.push_back(std::move(screens));
+    }
+    if (state.startAtLogin) {
+        extras.push_back(
+            checkable("Start at Login", *state.startAtLogin, MenuAction::startAtLogin));
+    }
+    menu.push_back(separator());
+    if (!extras.empty()) {
+        menu.insert(menu.end(), extras.begin(), extras.end());
+        menu.push_back(separator());
+    }
+    menu.push_back(item("Quit Helper", 'q', true, MenuAction::quit));
+    return menu;
 }
 
 std::optional<MenuAction> menuActionNamed(std::string_view name) {

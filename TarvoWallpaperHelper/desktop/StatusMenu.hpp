@@ -8,7 +8,18 @@
 namespace lumivo {
 
 // What picking a tray menu item asks the delegate to do.
-enum class MenuAction { none, stopWallpaper, openGallery, checkForUpdates, quit };
+enum class MenuAction {
+    none,
+    stopWallpaper,
+    openGallery,
+    checkForUpdates,
+    pauseWallpaper,
+    screensAll,
+    screensSpan,
+    screensMain,
+    startAtLogin,
+    quit,
+};
 
 // One entry of the tray menu, as the delegate builds it from its state.
 struct MenuEntry {
@@ -18,6 +29,10 @@ struct MenuEntry {
     char key = '\0';
     bool enabled = false;
     MenuAction action = MenuAction::none;
+    // Present for a checkable item: whether it shows its check mark.
+    std::optional<bool> checked;
+    // A submenu's entries; its items are exclusive choices (radio items).
+    std::vector<MenuEntry> submenu;
 
     friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
 };
@@ -25,11 +40,25 @@ struct MenuEntry {
 // The whole tray menu, top to bottom; rebuilt from scratch on every change.
 using StatusMenu = std::vector<MenuEntry>;
 
+// The helper's state as the menu shows it. The optional items appear only when
+// their feature is present (the delegate passes a value for each).
+struct MenuState {
+    bool isDownloading = false;
+    std::optional<std::string> currentTitle;
+    // "Pause Wallpaper", checked while the user has paused the wallpaper.
+    std::optional<bool> paused;
+    // "Screens": the chosen screensAll, screensSpan or screensMain.
+    std::optional<MenuAction> screens;
+    // "Start at Login", checked while the autostart entry exists.
+    std::optional<bool> startAtLogin;
+};
+
 // The tray menu for the helper's state: a disabled status line ("Downloading..."
 // while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
-// Updates and Quit Helper, with separators.
-StatusMenu statusMenu(bool isDownloading, const std::optional<std::string>& currentTitle);
+// Updates; then the optional group (Pause Wallpaper, Screens, Start at Login);
+// then Quit Helper, with separators between the groups.
+StatusMenu statusMenu(const MenuState& state);
 
 // The menu action that a D-Bus ActivateAction names: "stop-wallpaper",
 // "open-gallery", "check-for-updates" or "quit"; absent for any other name.

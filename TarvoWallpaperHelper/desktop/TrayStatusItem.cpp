@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QActionGroup>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -9,6 +10,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeySequence>
+#include <QTimer>
 
 #include "GuiThread.hpp"
 #include "HelperConstants.hpp"
@@ -70,7 +72,8 @@ bool xembedTrayPresent() {
 
 }  // namespace
 
-TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log)
+TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log,
+                               std::chrono::milliseconds trayGrace)
     : onAction_(std::move(onAction)), toolTip_(appName()), menu_(std::make_unique<QMenu>()) {
     requireGuiThread("TrayStatusItem");
     menu_->setTitle(appName());
@@ -82,9 +85,18 @@ TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging
         createIcon();
         return;
     }
-    log.log(
-        "No system tray available; commands still work through lumivo:// URLs, and the icon "
-        "appears when a tray starts");
+    const auto sayNoTray = [this, &log] {
+        if (!icon_) {
+            log.log(
+                "No system tray available; commands still work through lumivo:// URLs, and the "
+                "icon appears when a tray starts");
+        }
+    };
+    if (trayGrace.count() > 0) {
+        QTimer::singleShot(trayGrace, this, sayNoTray);
+    } else {
+        sayNoTray();
+    }
     watcher_ = std::make_unique<QDBusServiceWatcher>(watcherName, QDBusConnection::sessionBus(),
                                                      QDBusServiceWatcher::WatchForRegistration);
     connect(watcher_.get(), &QDBusServiceWatcher::serviceRegistered, this, [this] {
@@ -106,15 +118,35 @@ void TrayStatusItem::createIcon() {
 void TrayStatusItem::setMenu(const StatusMenu& menu) {
     requireGuiThread("TrayStatusItem::setMenu");
     menu_->clear();
-    for (const auto& entry : menu) {
+    fill(*menu_, menu);
+}
+
+void TrayStatusItem::fill(QMenu& target, const StatusMenu& entries) {
+    for (const auto& entry : entries) {
         if (entry.isSeparator) {
-            menu_->addSeparator();
+            target.addSeparator();
             continue;
         }
         // "&" would mark a mnemonic; titles are shown verbatim.
-        QAction* action = menu_->addAction(
-            QString::fromStdString(entry.title).replace('&', QStringLiteral("&&")));
+        const QString title =
+            QString::fromStdString(entry.title).replace('&', QStringLiteral("&&"));
+        if (!entry.submenu.empty()) {
+            // Owned by `target`, so clearing the menu removes it too.
+            QMenu* submenu = target.addMenu(title);
+            submenu->setEnabled(entry.enabled);
+            auto* group = new QActionGroup(submenu);
+            fill(*submenu, entry.submenu);
+            for (QAction* choice : submenu->actions()) {
+                group->addAction(choice);
+            }
+            continue;
+        }
+        QAction* action = target.addAction(title);
         action->setEnabled(entry.enabled);
+        if (entry.checked) {
+            action->setCheckable(true);
+            action->setChecked(*entry.checked);
+        }
         if (entry.key != '\0') {
             action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QChar(entry.key).toUpper()));
             action->setShortcutVisibleInContextMenu(true);

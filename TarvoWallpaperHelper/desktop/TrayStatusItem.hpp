@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -17,9 +18,12 @@ namespace lumivo {
 // where a tray host runs, XEmbed otherwise) with tooltip and title "Lumivo
 // Helper". With no tray at all it logs one line and shows itself as soon as a
 // StatusNotifier watcher appears on the session bus (a name watch, no polling).
+// At login, trays often start after the helper: `trayGrace` delays that line
+// until the tray has had that long to appear.
 class TrayStatusItem : public QObject, public StatusItemShowing {
   public:
-    TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log);
+    TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log,
+                   std::chrono::milliseconds trayGrace = {});
     ~TrayStatusItem() override;
 
     void setMenu(const StatusMenu& menu) override;
@@ -27,6 +31,7 @@ class TrayStatusItem : public QObject, public StatusItemShowing {
 
   private:
     void createIcon();
+    void fill(QMenu& target, const StatusMenu& entries);
 
     std::function<void(MenuAction)> onAction_;
     QString toolTip_;

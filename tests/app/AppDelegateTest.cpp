@@ -7,6 +7,7 @@
 #include "AppDelegate.hpp"
 #include "AppFakes.hpp"
 #include "HelperConstants.hpp"
+#include "LastWallpaper.hpp"
 #include "URLManifestDataLoader.hpp"
 
 namespace lumivo::test {
@@ -46,7 +47,9 @@ struct Rig {
         fs::remove_all(root);
     }
 
-    void launch() {
+    // `restore`: as a start without a URL, restoring while launch runs.
+    void launch(bool atLogin = false, bool restore = false) {
+        const std::size_t before = w.log.size();
         auto fake = [this] { return std::make_unique<Fake>(w); };
         // The local manifest is a real file, read by the real loader.
         AppDelegate::Sources sources{fake(),  std::make_unique<URLManifestDataLoader>(),
@@ -54,7 +57,10 @@ struct Rig {
                                      nullptr, nullptr};
         sources.cancelTransfers = [this] { ++w.cancels; };
         sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
-        AppDelegate::Platform platform{fake(), fake(), fake(), fake(), fake(), nullptr, nullptr};
+        AppDelegate::Platform platform{fake(), fake(),  fake(),  fake(),
+                                       fake(), nullptr, nullptr, std::nullopt};
+        platform.autostart.emplace(root / "config/autostart/app.lumivo.Helper.desktop",
+                                   "/usr/bin/lumivo-helper");
         platform.makeStatusItem = [this, fake](auto handler, Logging&) {
             w.menuHandler = std::move(handler);
             return fake();
@@ -62,10 +68,23 @@ struct Rig {
         platform.terminate = [this] { ++w.terminations; };
         delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(root),
                                                  std::move(sources), std::move(platform));
-        delegate->applicationDidFinishLaunching();
+        delegate->applicationDidFinishLaunching(atLogin);
+        if (restore) {
+            delegate->restoreLastWallpaper();
+        }
         settle();
-        launchLines = w.log.size();
+        // Lines after the start line, which launch writes first.
+        launchLines = restore ? before + 1 : w.log.size();
     }
+
+    // A new helper on the same settings, files and cache, started without a URL.
+    void restart() {
+        delegate.reset();
+        w.menus.clear();
+        launch(false, true);
+    }
+
+    std::optional<LastWallpaper> remembered() { return LastWallpaper::load(Fake(w)); }
 
     void settle() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return delegate->isIdle(); }, 10000));
@@ -96,6 +115,9 @@ struct Rig {
         return result;
     }
     std::string status() const { return w.menus.back().at(0).title; }
+    fs::path cached(const std::string& id) const {
+        return root / "cache/Lumivo/wallpapers" / (id + "-96b050b919f3.mp4");
+    }
 
     fs::path root;
     World w;
@@ -191,6 +213,7 @@ struct WelcomeCase {
     bool shownBefore;
     int answer;
     Lines opened;
+    bool atLogin = false;
 };
 
 class Welcome : public testing::TestWithParam<WelcomeCase> {};
@@ -208,19 +231,21 @@ TEST_P(Welcome, ShowsOnceThenTheStartLineFollows) {
         EXPECT_EQ(h.w.alerts.back().buttons, (Lines{"Open Gallery", "OK"}));
         h.delegate->handleURLEvent("lumivo://ping");
     };
-    h.launch();
-    EXPECT_EQ(h.w.alerts.size(), c.shownBefore ? 0u : 1u);
+    h.launch(c.atLogin);
+    const bool shows = !c.shownBefore && !c.atLogin;
+    EXPECT_EQ(h.w.alerts.size(), shows ? 1u : 0u);
     EXPECT_EQ(h.w.opened, c.opened);
     // A ping that arrived during the welcome comes after the start line.
-    const Lines expected =
-        c.shownBefore ? Lines{startLine} : Lines{startLine, "[LumivoHelper] ping"};
-    EXPECT_EQ(h.w.log, expected);
+    EXPECT_EQ(h.w.log, (shows ? Lines{startLine, "[LumivoHelper] ping"} : Lines{startLine}));
+    // At login the welcome waits for the first start by hand.
+    EXPECT_EQ(h.w.settings["hasShownWelcome"], !c.atLogin);
 }
 
 INSTANTIATE_TEST_SUITE_P(AppDelegateTest, Welcome,
                          testing::Values(WelcomeCase{"FirstRunOpenGallery", false, 0, {devGallery}},
                                          WelcomeCase{"FirstRunOK", false, 1, {}},
-                                         WelcomeCase{"SecondRun", true, 0, {}}),
+                                         WelcomeCase{"SecondRun", true, 0, {}},
+                                         WelcomeCase{"FirstRunAtLogin", false, 0, {}, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Commands in order while an apply runs; quit at once -----------------
@@ -345,6 +370,164 @@ TEST(AppDelegateTest, OutsideTextIsEscapedAndShortenedInLogAndAlert) {
     ASSERT_EQ(h.w.alerts.size(), 3u);
     EXPECT_EQ(h.w.alerts[0].informativeText, forged);
     EXPECT_EQ(h.w.alerts[1].informativeText, cut);
+}
+
+// ---- Remembering, restoring, start at login -------------------------------
+
+TEST(AppDelegateTest, RemembersEachAppliedWallpaperUntilAStop) {
+    Rig h;
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"local"});
+    h.launch();
+    h.send("lumivo://apply/local");
+    const LastWallpaper local{"local",      "local",      h.root / "web/public/assets/a.mp4",
+                              std::nullopt, std::nullopt, site + "/assets/a.mp4"};
+    EXPECT_EQ(h.remembered(), local);
+
+    fs::remove_all(h.root / "web/public/assets");
+    h.w.manifest = manifest(site + "/videos/b.mp4", {"remote", "other"});
+    h.send("lumivo://apply/remote");
+    const LastWallpaper remote{"remote",
+                               "remote",
+                               h.cached("remote"),
+                               "96b050b919f3fca2fc8b6923537136a197ad13c583beb1438d1a12ccbc999c42",
+                               11,
+                               std::nullopt};
+    EXPECT_EQ(h.remembered(), remote);
+
+    // A failed apply leaves what plays remembered.
+    h.send("lumivo://apply/zz");
+    h.w.noScreen = true;
+    h.send("lumivo://apply/other");
+    h.w.noScreen = false;
+    h.w.downloadEnds = [] { throw HelperError::downloadFailed("refused"); };
+    fs::remove(h.cached("remote"));
+    h.send("lumivo://apply/remote");
+    EXPECT_EQ(h.w.alerts.size(), 3u);
+    EXPECT_EQ(h.remembered(), remote);
+
+    h.send("lumivo://stop");
+    EXPECT_EQ(h.remembered(), std::nullopt);
+    h.w.downloadEnds = [] {};
+    h.send("lumivo://apply/remote");
+    h.w.menuHandler(MenuAction::stopWallpaper);
+    h.settle();
+    EXPECT_EQ(h.remembered(), std::nullopt);
+
+    // Quitting keeps it for the next start.
+    h.send("lumivo://apply/remote");
+    h.w.menuHandler(MenuAction::quit);
+    EXPECT_EQ(h.remembered(), remote);
+}
+
+struct RestoreCase {
+    const char* name;
+    std::string video;                 // the applied record's videoUrl
+    std::function<void(Rig&)> before;  // what happens before the restart
+    std::string line;                  // the one log line
+    bool plays;
+};
+
+class Restore : public testing::TestWithParam<RestoreCase> {};
+
+TEST_P(Restore, PlaysTheRememberedFileWithoutAManifestOrForgetsIt) {
+    const RestoreCase& c = GetParam();
+    Rig h;
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + c.video, {"w"});
+    h.launch();
+    h.send("lumivo://apply/w");
+    ASSERT_EQ(h.w.started.size(), 1u);
+    const fs::path file = h.w.started[0];
+    c.before(h);
+    h.w.manifest.reset();
+    const int loads = h.w.manifestLoads, downloads = h.w.downloads;
+
+    h.restart();
+    EXPECT_EQ(h.lines(), Lines{c.line});
+    EXPECT_EQ(h.w.started, (c.plays ? std::vector{file, file} : std::vector{file}));
+    EXPECT_EQ(h.status(), c.plays ? "Playing: w" : "No Wallpaper Playing");
+    EXPECT_EQ(h.remembered().has_value(), c.plays);
+    EXPECT_TRUE(h.w.alerts.empty());
+    EXPECT_EQ(h.w.manifestLoads, loads);
+    EXPECT_EQ(h.w.downloads, downloads);
+}
+
+const std::string cachedW = "{root}/cache/Lumivo/wallpapers/w-96b050b919f3.mp4";
+const std::string assetW = "{root}/web/public/assets/a.mp4";
+
+void append(const fs::path& file) {
+    std::ofstream(file, std::ios::app) << "x";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AppDelegateTest, Restore,
+    testing::Values(
+        RestoreCase{"CachedFile", "/videos/a.mp4", [](Rig&) {}, "Restored w", true},
+        RestoreCase{"CheckoutFile", "/assets/a.mp4", [](Rig&) {}, "Restored w", true},
+        RestoreCase{"CachedFileAltered", "/videos/a.mp4", [](Rig& h) { append(h.cached("w")); },
+                    "Cannot restore w: " + cachedW + " is not a valid cached copy.", false},
+        RestoreCase{"CachedFileDeleted", "/videos/a.mp4", [](Rig& h) { fs::remove(h.cached("w")); },
+                    "Cannot restore w: " + cachedW + " is gone.", false},
+        RestoreCase{"CheckoutFileDeleted", "/assets/a.mp4",
+                    [](Rig& h) { fs::remove(h.root / "web/public/assets/a.mp4"); },
+                    "Cannot restore w: " + assetW + " is gone.", false},
+        // A valid digest does not let a remembered path leave the cache.
+        RestoreCase{"CachedFileMovedOutOfTheCache", "/videos/a.mp4",
+                    [](Rig& h) {
+                        fs::rename(h.cached("w"), h.root / "elsewhere.mp4");
+                        h.w.texts["lastWallpaper/file"] = (h.root / "elsewhere.mp4").string();
+                    },
+                    "Cannot restore w: {root}/elsewhere.mp4 is not a valid cached copy.", false},
+        // The asset rules decide again: a file they no longer lead to is refused.
+        RestoreCase{
+            "CheckoutFileNoLongerAnAsset", "/assets/a.mp4",
+            [](Rig& h) { h.w.texts["lastWallpaper/videoUrl"] = site + "/assets/a.mov"; },
+            "Cannot restore w: " + assetW + " is no longer the checkout's file for its video URL.",
+            false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AppDelegateTest, ARestoreWithoutAScreenIsLoggedAndRemembered) {
+    Rig h;
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"w"});
+    h.launch();
+    h.send("lumivo://apply/w");
+    h.w.noScreen = true;
+    h.restart();
+    EXPECT_EQ(h.lines(), Lines{"Cannot restore w: No main screen is available."});
+    EXPECT_TRUE(h.w.alerts.empty());
+    EXPECT_EQ(h.status(), "No Wallpaper Playing");
+    EXPECT_TRUE(h.remembered());
+}
+
+TEST(AppDelegateTest, StartAtLoginTogglesTheEntryAndItsCheckMarkFollowsTheFile) {
+    Rig h;
+    const fs::path entry = h.root / "config/autostart/app.lumivo.Helper.desktop";
+    const auto checkMark = [&] {
+        const MenuEntry& item = h.w.menus.back().at(6);
+        EXPECT_EQ(item.title, "Start at Login");
+        return item.checked;
+    };
+    h.launch();
+    EXPECT_EQ(checkMark(), false);
+    h.w.menuHandler(MenuAction::startAtLogin);
+    h.settle();
+    EXPECT_TRUE(fs::is_regular_file(entry));
+    EXPECT_EQ(checkMark(), true);
+    h.w.menuHandler(MenuAction::startAtLogin);
+    h.settle();
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_EQ(checkMark(), false);
+
+    // A folder where the entry's folder belongs: the error alert, no check mark.
+    fs::remove_all(h.root / "config");
+    std::ofstream(h.root / "config") << "";
+    h.w.menuHandler(MenuAction::startAtLogin);
+    h.settle();
+    ASSERT_EQ(h.w.alerts.size(), 1u);
+    EXPECT_NE(h.w.alerts[0].informativeText.find("Could not create"), std::string::npos);
+    EXPECT_EQ(checkMark(), false);
 }
 
 }  // namespace

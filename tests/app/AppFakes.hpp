@@ -30,6 +30,7 @@ struct World {
     int answer = -1;                            // -1: closed without an answer
     std::function<void()> duringAlert = [] {};  // what arrives while a modal alert runs
     std::map<std::string, bool> settings;
+    std::map<std::string, std::string> texts;
     std::vector<StatusMenu> menus;
     AppDelegate::MenuHandler menuHandler;
     std::vector<std::filesystem::path> started;
@@ -83,6 +84,16 @@ struct Fake : ManifestDataLoading,
     void open(const Url& page) override { w.opened.push_back(page.absoluteString()); }
     bool flag(const std::string& key) const override { return w.settings[key]; }
     void setFlag(const std::string& key, bool value) override { w.settings[key] = value; }
+    std::optional<std::string> text(const std::string& key) const override {
+        const auto found = w.texts.find(key);
+        return found == w.texts.end() ? std::nullopt : std::optional(found->second);
+    }
+    void setText(const std::string& key, const std::string& value) override { w.texts[key] = value; }
+    void remove(const std::string& key) override {
+        std::erase_if(w.texts, [&](const auto& entry) {
+            return entry.first == key || entry.first.starts_with(key + "/");
+        });
+    }
     void write(const std::string& line) override { w.log.push_back(line); }
     void setMenu(const StatusMenu& menu) override { w.menus.push_back(menu); }
     void setToolTip(const std::string& text) override { w.toolTips.push_back(text); }

@@ -95,7 +95,8 @@ class WallpaperResolverTest : public testing::Test {
             .fileManager = &FileManager::standard(),
         });
         try {
-            const std::string played = resolver->resolve(id, reports).video.string();
+            resolved = resolver->resolve(id, reports);
+            const std::string played = resolved->video.string();
             return joined("{root}", played.substr(directory.path().string().size()));
         } catch (const std::exception& error) {
             return joined("! ", localizedDescription(error));
@@ -108,6 +109,7 @@ class WallpaperResolverTest : public testing::Test {
     int remoteLoads = 0, downloads = 0;
     Reports reports;
     std::unique_ptr<WallpaperResolver> resolver;
+    std::optional<ResolvedWallpaper> resolved;
 };
 
 const std::string localLine = "Using local manifest: {root}/web/public/api/wallpapers.json";
@@ -231,6 +233,11 @@ TEST_F(WallpaperResolverTest, WithoutACheckoutFileTheCacheDownloadsAndReportsPro
     EXPECT_TRUE(reports.lines.empty());
     // Without an announced length the record's size counts; repeats are dropped.
     EXPECT_EQ(reports.progress, (Lines{"alpha 45", "alpha 100"}));
+    // What it takes to trust the file again: the digest and size it matched.
+    EXPECT_TRUE(resolved->fromCache);
+    EXPECT_EQ(resolved->sha256, digest);
+    EXPECT_EQ(resolved->bytes, static_cast<std::int64_t>(video.size()));
+    EXPECT_TRUE(resolver->isCachedCopy(resolved->video, digest));
 }
 
 TEST_F(WallpaperResolverTest, AfterTheCacheFailsTheCheckoutIsLookedAtOnceMore) {
@@ -242,6 +249,9 @@ TEST_F(WallpaperResolverTest, AfterTheCacheFailsTheCheckoutIsLookedAtOnceMore) {
     EXPECT_EQ(resolve("alpha"), assetFile);
     EXPECT_EQ(reports.lines, Lines{"Download failed, using local asset fallback: Wallpaper "
                                    "download failed: network down"});
+    // A checkout file, found again by its video URL, not by a digest.
+    EXPECT_FALSE(resolved->fromCache);
+    EXPECT_EQ(resolver->checkoutFile(*Url::parse(resolved->videoUrl)), resolved->video);
 }
 
 TEST_F(WallpaperResolverTest, WhenNoCheckoutFileTurnsUpTheCachesErrorStandsUnchanged) {

@@ -123,7 +123,8 @@ verify "the welcome flag is stored" grep -rqx 'hasShownWelcome=true' "$XDG_CONFI
 e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
 menu_after_launch() {
     diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
-        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Quit Helper	1	Control+Q')
+        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Start at Login	1		[ ]' - \
+        'Quit Helper	1	Control+Q')
 }
 named_helper() { [ "$(tray prop ToolTip)" = 'Lumivo Helper' ] && [ "$(tray prop Title)" = 'Lumivo Helper' ]; }
 verify "the tray icon registers once a tray host appears" e2e_wait_for 10 tray_has_item

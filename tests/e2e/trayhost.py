@@ -3,7 +3,9 @@
 
   trayhost.py serve          act as org.kde.StatusNotifierWatcher and host
   trayhost.py items          print the registered items, one per line
-  trayhost.py menu           print the first item's menu: "label<TAB>enabled<TAB>shortcut"
+  trayhost.py menu           print the first item's menu: "label<TAB>enabled<TAB>shortcut",
+                             then <TAB>[x]/[ ] or (*)/( ) for checkable items; a submenu's
+                             items follow it, each line prefixed "> "
   trayhost.py click LABEL    click the menu item with that label
   trayhost.py prop NAME      print a property of the first item (e.g. ToolTip, Title)
 
@@ -134,20 +136,30 @@ def menu_object(bus):
     return bus.get_object(item.bus_name, path)
 
 
-def layout(bus):
-    menu = menu_object(bus)
-    _, (root_id, _, children) = menu.GetLayout(0, -1, [], dbus_interface="com.canonical.dbusmenu")
+def entries_of(children, depth=0):
+    """(id, label, enabled, shortcut, check, depth) for each item, submenus flattened
+    after their parent; check is "", "[ ]", "[x]" (checkmark) or "( )", "(*)" (radio)."""
     entries = []
     for child in children:
-        ident, props, _ = child
+        ident, props, grandchildren = child
         if props.get("type") == "separator":
-            entries.append((int(ident), "-", "", ""))
+            entries.append((int(ident), "-", "", "", "", depth))
             continue
         label = str(props.get("label", "")).replace("&&", "\0").replace("&", "").replace("\0", "&")
         enabled = "1" if bool(props.get("enabled", True)) else "0"
         shortcut = "+".join("+".join(str(k) for k in combo) for combo in props.get("shortcut", []))
-        entries.append((int(ident), label, enabled, shortcut))
-    return menu, entries
+        toggle = str(props.get("toggle-type", ""))
+        on = int(props.get("toggle-state", 0)) == 1
+        check = {"checkmark": "[x]" if on else "[ ]", "radio": "(*)" if on else "( )"}.get(toggle, "")
+        entries.append((int(ident), label, enabled, shortcut, check, depth))
+        entries.extend(entries_of(grandchildren, depth + 1))
+    return entries
+
+
+def layout(bus):
+    menu = menu_object(bus)
+    _, (root_id, _, children) = menu.GetLayout(0, -1, [], dbus_interface="com.canonical.dbusmenu")
+    return menu, entries_of(children)
 
 
 def main():
@@ -163,8 +175,9 @@ def main():
             print(item)
     elif command == "menu":
         _, entries = layout(bus)
-        for _, label, enabled, shortcut in entries:
-            print("\t".join((label, enabled, shortcut)) if label != "-" else "-")
+        for _, label, enabled, shortcut, check, depth in entries:
+            fields = (label, enabled, shortcut) + ((check,) if check else ())
+            print("> " * depth + ("\t".join(fields) if label != "-" else "-"))
     elif command == "click":
         menu, entries = layout(bus)
         matches = [e for e in entries if e[1] == sys.argv[2]]

@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# End-to-end test of starting with the session: "Start at Login" from the tray
+# menu, --autostart, and the last wallpaper coming back on a start without a
+# URL, with the manifest endpoint unreachable. The real helper (as helper.sh
+# builds it) on Xvfb and a private session bus, with the test tray host and
+# the loopback HTTPS gallery.
+#
+#   login.sh HELPER PROJECT_ROOT PORT
+HELPER=$(realpath "$1") ROOT=$(realpath -m "$2") PORT=$3
+source "$(dirname "$0")/lib.sh"
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+DATA=$HERE/../data
+PY=/usr/bin/python3
+SERVED=$E2E_TMP/served.log
+PUBLIC=$ROOT/web/public
+PROD=https://localhost:$PORT
+CONF=$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf
+ENTRY=$XDG_CONFIG_HOME/autostart/app.lumivo.Helper.desktop
+CACHE=$XDG_CACHE_HOME/Lumivo/wallpapers
+export SSL_CERT_FILE=$DATA/tls/ca.pem
+: >"$SERVED"
+
+record() { # id title videoUrl file
+    printf '{"id":"%s","slug":"%s","title":"%s","category":"Test","thumbnailUrl":"/t.png",' \
+        "$1" "$1" "$2"
+    printf '"videoUrl":"%s","sha256":"%s","bytes":%s,"duration":2.0,"width":640,' \
+        "$3" "$(sha256sum <"$4" | cut -c1-64)" "$(stat -c %s "$4")"
+    printf '"height":360,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"}'
+}
+rm -rf "$ROOT"
+trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
+mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" "$E2E_TMP/site/api" "$E2E_TMP/site/videos"
+cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
+cp "$DATA/video/classic-4x3.mp4" "$E2E_TMP/site/videos/remote.mp4"
+echo "[$(record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
+    >"$PUBLIC/api/wallpapers.json"
+echo "[$(record remote "Remote Clip" "$PROD/videos/remote.mp4" "$E2E_TMP/site/videos/remote.mp4")]" \
+    >"$E2E_TMP/site/api/wallpapers.json"
+
+# ---- helpers (checks run these in a subshell of this shell) ----------------
+returning() {
+    "$@"
+    return $?
+}
+verify() { check "$1" returning "${@:2}"; }
+# start NAME ARGS... : a helper with its own log "$E2E_TMP/NAME.log" (LOG, PID),
+# once it owns its bus name (its start line follows that); a URL sent before
+# would start a second helper.
+start() {
+    LOG=$E2E_TMP/$1.log
+    e2e_spawn "$HELPER" "${@:2}" 2>"$LOG"
+    PID=$E2E_LAST_PID
+    e2e_wait_for 10 grep -q 'Helper started' "$LOG"
+}
+send() { timeout 10 "$HELPER" "$1"; }
+terminate() {
+    kill -TERM "$PID"
+    wait "$PID" 2>/dev/null
+}
+start_server() {
+    e2e_spawn "$PY" "$HERE/https_server.py" "$E2E_TMP/site" "$PORT" "$DATA/tls/server.pem" \
+        "$DATA/tls/server.key" "$SERVED" >/dev/null
+    SERVER=$E2E_LAST_PID
+    e2e_wait_for 10 curl -sf --cacert "$DATA/tls/ca.pem" "$PROD/api/wallpapers.json" -o /dev/null
+}
+stop_server() {
+    kill -TERM "$SERVER"
+    wait "$SERVER" 2>/dev/null
+}
+has_line() { grep -qxF "[LumivoHelper] $1" "$LOG"; }
+wait_line() { e2e_wait_for "${2:-10}" has_line "$1"; }
+lines_matching() { grep -c "$1" "$LOG"; }
+alert_gone() { [ -z "$(xdotool search --onlyvisible --name '^Lumivo Helper$' 2>/dev/null)" ]; }
+tray() { "$PY" "$HERE/trayhost.py" "$@"; }
+tray_has_item() { [ -n "$(tray items 2>/dev/null)" ]; }
+menu_has() { tray menu | grep -xF "$1" >/dev/null; }
+wait_menu() { e2e_wait_for 10 menu_has "$1"; }
+# Once a ping handed over is logged, every command queued before it (the
+# restore among them) has run.
+settled() { send lumivo://ping && wait_line ping; }
+# The helper's player holds the file open and the screen shows a picture.
+plays() {
+    ls -l "/proc/$PID/fd" | grep -qF -- "-> $1" || return 1
+    import -window root "$E2E_TMP/shot.png"
+    convert "$E2E_TMP/shot.png" -format '%[fx:mean>0.2]' info: | grep -qx 1
+}
+wait_plays() { e2e_wait_for 10 plays "$1"; }
+plays_nothing() { ! ls -l "/proc/$PID/fd" | grep -q '\.mp4$'; }
+remembers_nothing() { ! grep -sq '^\[lastWallpaper\]' "$CONF"; }
+
+e2e_start_xvfb 640x360
+
+# ---- --autostart: no welcome, no tray yet, and no word about it -------------
+start autostart --autostart
+verify "an autostart starts without a welcome" wait_line "Helper started. Manifest: $PROD/api/wallpapers.json"
+verify "and leaves the welcome flag unset" test -z "$(grep -s hasShownWelcome "$CONF")"
+verify "commands work while no tray is there" settled
+no_tray_line() { ! grep -q 'No system tray' "$LOG"; }
+verify "the missing tray is not reported at once" no_tray_line
+e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+verify "the icon registers once a tray starts" e2e_wait_for 10 tray_has_item
+
+# ---- Start at Login ---------------------------------------------------------
+menu_at_login() {
+    diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
+        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - \
+        'Start at Login	1		[ ]' - 'Quit Helper	1	Control+Q')
+}
+verify "the menu offers Start at Login, unchecked" menu_at_login
+tray click "Start at Login"
+verify "checking it writes the autostart entry" e2e_wait_for 10 test -f "$ENTRY"
+verify "which desktop-file-validate accepts" desktop-file-validate "$ENTRY"
+verify "and which runs the launcher with --autostart" grep -qxF "Exec=$HELPER --autostart" "$ENTRY"
+verify "the item is checked" wait_menu 'Start at Login	1		[x]'
+tray click "Start at Login"
+verify "unchecking it removes the entry" e2e_wait_for 10 test ! -e "$ENTRY"
+verify "the item is unchecked" wait_menu 'Start at Login	1		[ ]'
+terminate
+mkdir -p "$(dirname "$CONF")"
+printf '[General]\nhasShownWelcome=true\n' >>"$CONF"
+
+# ---- a checkout wallpaper comes back without any manifest -------------------
+start checkout
+verify "plain start" wait_line "Helper started. Manifest: $PROD/api/wallpapers.json"
+send lumivo://apply/local
+verify "applied from the checkout" wait_line "Applied Local Clip"
+terminate
+mv "$PUBLIC/api/wallpapers.json" "$E2E_TMP/local-manifest.json" # and no server runs
+start restore-checkout
+verify "the checkout wallpaper is restored" wait_line "Restored Local Clip"
+verify "it plays on screen" wait_plays "$PUBLIC/assets/wallpapers/local.mp4"
+verify "the menu shows it" wait_menu "Playing: Local Clip	0	"
+verify "no manifest was read" test "$(lines_matching 'manifest')" -eq 0
+verify "no alert" alert_gone
+terminate
+
+# ---- a cached wallpaper comes back with the server gone ---------------------
+start_server
+start cache
+send lumivo://apply/remote
+verify "applied over HTTPS" wait_line "Applied Remote Clip" 20
+terminate
+stop_server
+before=$(wc -l <"$SERVED")
+start restore-cache
+verify "the cached wallpaper is restored" wait_line "Restored Remote Clip"
+CACHED=$(ls "$CACHE"/remote-*.mp4)
+verify "it plays from the cache" wait_plays "$CACHED"
+verify "the menu shows it" wait_menu "Playing: Remote Clip	0	"
+verify "nothing was fetched" test "$(wc -l <"$SERVED")" -eq "$before"
+verify "no alert" alert_gone
+terminate
+
+# ---- a start with a URL carries out the URL instead -------------------------
+start with-url lumivo://ping
+verify "the URL is carried out" wait_line ping
+verify "and nothing is restored" settled
+verify "nothing plays" plays_nothing
+terminate
+
+# ---- a stopped wallpaper stays stopped --------------------------------------
+start stopping
+verify "restored once more" wait_line "Restored Remote Clip"
+send lumivo://stop
+verify "stopped" wait_line "Stopped wallpaper"
+terminate
+verify "a stop forgets it" remembers_nothing
+start after-stop
+verify "the next start settles" settled
+verify "without restoring anything" test "$(lines_matching 'Restore')" -eq 0
+verify "nothing plays after a stop" plays_nothing
+verify "the menu is idle" wait_menu "No Wallpaper Playing	0	"
+terminate
+
+# ---- a cached file altered or deleted: one line, forgotten, idle ------------
+for damage in altered deleted; do
+    start_server
+    start "apply-$damage"
+    send lumivo://apply/remote
+    verify "applied again ($damage)" wait_line "Applied Remote Clip" 20
+    terminate
+    stop_server
+    if [ "$damage" = altered ]; then
+        printf x >>"$CACHED"
+        reason="is not a valid cached copy."
+    else
+        rm "$CACHED"
+        reason="is gone."
+    fi
+    start "restore-$damage"
+    verify "the $damage file is logged in one line" wait_line "Cannot restore Remote Clip: $CACHED $reason"
+    verify "settled ($damage)" settled
+    one_cannot_line() { [ "$(lines_matching 'Remote Clip')" -eq 1 ]; }
+    verify "and in no other line ($damage)" one_cannot_line
+    verify "no alert ($damage)" alert_gone
+    verify "nothing plays ($damage)" plays_nothing
+    verify "the menu is idle ($damage)" wait_menu "No Wallpaper Playing	0	"
+    verify "the wallpaper is forgotten ($damage)" remembers_nothing
+    terminate
+done
+
+e2e_finish
