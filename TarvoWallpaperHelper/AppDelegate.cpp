@@ -13,6 +13,8 @@
 
 namespace lumivo {
 
+constexpr const char* screensKey = "screens";
+
 AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform platform)
     : locations(std::move(locations_)),
       alerts(std::move(platform.alerts)),
@@ -130,6 +132,7 @@ void AppDelegate::finishLaunching(bool atLogin) {
         statusItem = makeStatusItem([this](MenuAction action) { onMenu(action); }, *logger);
     }
     startAtLogin.refresh();
+    player->setScreenMode(screenMode());
     updateMenu();
     // At login the flag stays unset: the welcome waits for a start by hand.
     if (!atLogin && welcomeOpensGallery(*settings, *alerts)) {
@@ -203,10 +206,11 @@ void AppDelegate::onMenu(MenuAction action) {
                     show(error);
                 }
             });
-        case MenuAction::pauseWallpaper:
         case MenuAction::screensAll:
         case MenuAction::screensSpan:
         case MenuAction::screensMain:
+            return enqueueStep([this, action] { chooseScreens(action); });
+        case MenuAction::pauseWallpaper:
         case MenuAction::none:
             return;
     }
@@ -285,10 +289,29 @@ bool AppDelegate::act(int answer) {
     return !quitting;
 }
 
+// The setting "screens" holds the mode's key; anything else means All Screens.
+ScreenMode AppDelegate::screenMode() const {
+    return screenModeFromKey(settings->text(screensKey).value_or(""))
+        .value_or(ScreenMode::AllScreens);
+}
+
+void AppDelegate::chooseScreens(MenuAction choice) {
+    const ScreenMode mode = choice == MenuAction::screensSpan   ? ScreenMode::SpanAcrossScreens
+                            : choice == MenuAction::screensMain ? ScreenMode::MainScreenOnly
+                                                                : ScreenMode::AllScreens;
+    settings->setText(screensKey, std::string(screenModeKey(mode)));
+    player->setScreenMode(mode);
+    updateMenu();
+}
+
 void AppDelegate::updateMenu() {
     // Built even without a tray icon, and then dropped.
+    const ScreenMode mode = screenMode();
+    const MenuAction screens = mode == ScreenMode::SpanAcrossScreens ? MenuAction::screensSpan
+                               : mode == ScreenMode::MainScreenOnly  ? MenuAction::screensMain
+                                                                     : MenuAction::screensAll;
     const StatusMenu menu =
-        statusMenu(MenuState{isDownloading, currentTitle, {}, {}, startAtLogin.checked()});
+        statusMenu(MenuState{isDownloading, currentTitle, {}, screens, startAtLogin.checked()});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

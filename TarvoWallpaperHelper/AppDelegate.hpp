@@ -138,6 +138,8 @@ class AppDelegate : public QObject, public HelperCommands {
                                    const Outcome<ResolvedWallpaper>& resolved);
     void show(std::exception_ptr error);
     bool act(int answer);
+    ScreenMode screenMode() const;
+    void chooseScreens(MenuAction choice);
     void updateMenu();
     void onMenu(MenuAction action);
     void log(const std::string& message);

@@ -44,7 +44,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void stop() override;
 
     // Lays the wallpaper out anew when it plays; the video does not restart.
-    void setScreenMode(ScreenMode mode);
+    void setScreenMode(ScreenMode mode) override;
     ScreenMode screenMode() const { return mode_; }
     // Pauses decoding (the frame stays on screen) or resumes from that frame.
     // Applies to the current wallpaper; the next start plays unpaused.

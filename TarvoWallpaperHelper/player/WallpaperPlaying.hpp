@@ -2,10 +2,12 @@
 
 #include <filesystem>
 
+#include "ScreenMode.hpp"
+
 namespace lumivo {
 
 // What the application needs of a wallpaper player; the seam that lets the
-// workflow be tested without a display. Both calls run on the GUI thread.
+// workflow be tested without a display. Every call runs on the GUI thread.
 class WallpaperPlaying {
   public:
     virtual ~WallpaperPlaying() = default;
@@ -14,6 +16,9 @@ class WallpaperPlaying {
     virtual void start(const std::filesystem::path& videoPath) = 0;
     // Removes the wallpaper; harmless when nothing plays.
     virtual void stop() = 0;
+    // How the wallpaper covers several monitors, now and for later starts; a
+    // playing wallpaper is laid out anew without restarting.
+    virtual void setScreenMode(ScreenMode mode) = 0;
 };
 
 }  // namespace lumivo

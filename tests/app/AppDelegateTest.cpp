@@ -505,7 +505,7 @@ TEST(AppDelegateTest, StartAtLoginTogglesTheEntryAndItsCheckMarkFollowsTheFile) 
     Rig h;
     const fs::path entry = h.root / "config/autostart/app.lumivo.Helper.desktop";
     const auto checkMark = [&] {
-        const MenuEntry& item = h.w.menus.back().at(6);
+        const MenuEntry& item = h.w.menus.back().at(7);
         EXPECT_EQ(item.title, "Start at Login");
         return item.checked;
     };
@@ -528,6 +528,42 @@ TEST(AppDelegateTest, StartAtLoginTogglesTheEntryAndItsCheckMarkFollowsTheFile) 
     ASSERT_EQ(h.w.alerts.size(), 1u);
     EXPECT_NE(h.w.alerts[0].informativeText.find("Could not create"), std::string::npos);
     EXPECT_EQ(checkMark(), false);
+}
+
+TEST(AppDelegateTest, TheChosenScreenModeIsStoredAppliedAndCheckedAcrossStarts) {
+    // The Screens submenu's check marks, in menu order.
+    const auto checks = [](const World& w) {
+        std::vector<bool> marks;
+        for (const MenuEntry& choice : w.menus.back().at(6).submenu) {
+            marks.push_back(choice.checked.value_or(false));
+        }
+        return marks;
+    };
+    std::map<std::string, std::string> stored;
+    {
+        Rig h;
+        h.launch();
+        EXPECT_EQ(h.w.screenMode, ScreenMode::AllScreens);
+        EXPECT_EQ(checks(h.w), (std::vector<bool>{true, false, false}));
+        h.w.menuHandler(MenuAction::screensSpan);
+        h.settle();
+        EXPECT_EQ(h.w.screenMode, ScreenMode::SpanAcrossScreens);
+        EXPECT_EQ(h.w.texts["screens"], "span");
+        EXPECT_EQ(checks(h.w), (std::vector<bool>{false, true, false}));
+        stored = h.w.texts;
+    }
+    Rig next;
+    next.w.texts = stored;
+    next.launch();
+    EXPECT_EQ(next.w.screenMode, ScreenMode::SpanAcrossScreens);
+    EXPECT_EQ(checks(next.w), (std::vector<bool>{false, true, false}));
+}
+
+TEST(AppDelegateTest, AnUnknownStoredScreenModeMeansAllScreens) {
+    Rig h;
+    h.w.texts["screens"] = "sideways";
+    h.launch();
+    EXPECT_EQ(h.w.screenMode, ScreenMode::AllScreens);
 }
 
 }  // namespace

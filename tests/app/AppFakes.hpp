@@ -36,6 +36,7 @@ struct World {
     std::vector<std::filesystem::path> started;
     bool noScreen = false;
     int stops = 0, terminations = 0;
+    std::optional<ScreenMode> screenMode;
 };
 
 // One fake stands behind every seam. The delegate owns one per seam, and they
@@ -88,7 +89,9 @@ struct Fake : ManifestDataLoading,
         const auto found = w.texts.find(key);
         return found == w.texts.end() ? std::nullopt : std::optional(found->second);
     }
-    void setText(const std::string& key, const std::string& value) override { w.texts[key] = value; }
+    void setText(const std::string& key, const std::string& value) override {
+        w.texts[key] = value;
+    }
     void remove(const std::string& key) override {
         std::erase_if(w.texts, [&](const auto& entry) {
             return entry.first == key || entry.first.starts_with(key + "/");
@@ -104,6 +107,7 @@ struct Fake : ManifestDataLoading,
         w.started.push_back(path);
     }
     void stop() override { ++w.stops; }
+    void setScreenMode(ScreenMode mode) override { w.screenMode = mode; }
 };
 
 }  // namespace lumivo::test

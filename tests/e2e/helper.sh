@@ -123,13 +123,20 @@ verify "the welcome flag is stored" grep -rqx 'hasShownWelcome=true' "$XDG_CONFI
 e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
 menu_after_launch() {
     diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
-        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Start at Login	1		[ ]' - \
-        'Quit Helper	1	Control+Q')
+        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Screens	1	' \
+        '> All Screens	1		(*)' '> Span Across Screens	1		( )' '> Main Screen Only	1		( )' \
+        'Start at Login	1		[ ]' - 'Quit Helper	1	Control+Q')
 }
 named_helper() { [ "$(tray prop ToolTip)" = 'Lumivo Helper' ] && [ "$(tray prop Title)" = 'Lumivo Helper' ]; }
 verify "the tray icon registers once a tray host appears" e2e_wait_for 10 tray_has_item
 verify "menu after launch" menu_after_launch
 verify "tooltip and title name the helper" named_helper
+tray click "Span Across Screens"
+verify "a screen mode chosen from the menu is stored" \
+    e2e_wait_for 10 grep -rqx 'screens=span' "$XDG_CONFIG_HOME/Lumivo"
+verify "and checked in the menu" wait_menu "> Span Across Screens	1		(*)"
+tray click "All Screens"
+verify "All Screens again" e2e_wait_for 10 grep -rqx 'screens=all' "$XDG_CONFIG_HOME/Lumivo"
 
 # ---- commands handed over by second instances --------------------------------
 verify "a second instance hands ping over and exits 0" "$HELPER" lumivo://ping
