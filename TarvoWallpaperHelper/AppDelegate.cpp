@@ -13,8 +13,6 @@
 
 namespace lumivo {
 
-constexpr const char* screensKey = "screens";
-
 AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform platform)
     : locations(std::move(locations_)),
       alerts(std::move(platform.alerts)),
@@ -45,8 +43,6 @@ AppDelegate::~AppDelegate() {
     }
 }
 
-// ---- Entry points (GUI thread) -------------------------------------------
-
 void AppDelegate::applicationDidFinishLaunching(bool atLogin) {
     requireGuiThread("applicationDidFinishLaunching");
     enqueueStep([this, atLogin] { finishLaunching(atLogin); });
@@ -59,8 +55,8 @@ void AppDelegate::restoreLastWallpaper() {
     enqueue([this, restored](CommandQueue::Finish finish) {
         restored([this, finish](const std::optional<LastWallpaper>& last) {
             if (last && !quitting && memory.play(*last, *player)) {
-                currentTitle = last->title;
-                updateMenu();
+                menu.setTitle(last->title);
+                menu.update();
             }
             finish();
         });
@@ -125,23 +121,15 @@ bool AppDelegate::activateAction(const std::string& name) {
     return action.has_value();
 }
 
-// ---- Launch and welcome --------------------------------------------------
-
 void AppDelegate::finishLaunching(bool atLogin) {
-    if (makeStatusItem) {
-        statusItem = makeStatusItem([this](MenuAction action) { onMenu(action); }, *logger);
-    }
-    startAtLogin.refresh();
-    player->setScreenMode(screenMode());
-    updateMenu();
+    const MenuHandler onChoice = [this](MenuAction action) { onMenu(action); };
+    menu.launch(makeStatusItem ? makeStatusItem(onChoice, *logger) : nullptr);
     // At login the flag stays unset: the welcome waits for a start by hand.
     if (!atLogin && welcomeOpensGallery(*settings, *alerts)) {
         browser->open(galleryURL());
     }
     log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
-
-// ---- Commands ------------------------------------------------------------
 
 void AppDelegate::enqueue(std::function<void(CommandQueue::Finish)> command) {
     if (!quitting) {
@@ -182,9 +170,9 @@ void AppDelegate::carryOut(const Outcome<Route>& route, std::uint64_t ticket,
 
 void AppDelegate::stopNow() {
     player->stop();
-    currentTitle.reset();
+    menu.setTitle(std::nullopt);
     memory.forget();
-    updateMenu();
+    menu.update();
     log("Stopped wallpaper");
 }
 
@@ -200,36 +188,31 @@ void AppDelegate::onMenu(MenuAction action) {
             return quit();
         case MenuAction::startAtLogin:
             return enqueueStep([this] {
-                const std::exception_ptr error = startAtLogin.toggle();
-                updateMenu();
-                if (error) {
+                if (const std::exception_ptr error = menu.toggleStartAtLogin()) {
                     show(error);
                 }
             });
         case MenuAction::screensAll:
         case MenuAction::screensSpan:
         case MenuAction::screensMain:
-            return enqueueStep([this, action] { chooseScreens(action); });
+            return enqueueStep([this, action] { menu.chooseScreens(action); });
         case MenuAction::pauseWallpaper:
         case MenuAction::none:
             return;
     }
 }
 
-// ---- Apply ---------------------------------------------------------------
-
 // The menu reads "Downloading..." while the resolver finds the record and the
 // video on the worker; its log lines and progress arrive here before its
 // outcome. Then the player starts, and every way out settles the menu before
 // an error is shown.
 void AppDelegate::apply(const std::string& id, CommandQueue::Finish finish) {
-    isDownloading = true;
-    updateMenu();
+    menu.setDownloading(true);
     auto reports = std::make_shared<PostedReports>(
         this, [this](const std::string& message) { log(message); },
         [this](const std::string& title, int percent) {
             if (!quitting) {
-                progress.show(statusItem.get(), title, percent);
+                menu.showProgress(title, percent);
             }
         });
     cancellation.started(reports);
@@ -256,20 +239,16 @@ std::exception_ptr AppDelegate::finishApply(const std::string& id,
     } else if (!error) {
         try {
             player->start(resolved.value().video);
-            currentTitle = resolved.value().title;
+            menu.setTitle(resolved.value().title);
             memory.remember(resolved.value());
             log("Applied " + shortenedText(resolved.value().title));
         } catch (...) {
             error = std::current_exception();
         }
     }
-    isDownloading = false;
-    progress.reset(statusItem.get());
-    updateMenu();
+    menu.setDownloading(false);
     return error;
 }
-
-// ---- Alerts, menu, pages, log -------------------------------------------
 
 // While an error alert is open, later errors are only logged; one alert
 // follows for them (AlertCoalescer).
@@ -287,34 +266,6 @@ bool AppDelegate::act(int answer) {
         terminateNow();
     }
     return !quitting;
-}
-
-// The setting "screens" holds the mode's key; anything else means All Screens.
-ScreenMode AppDelegate::screenMode() const {
-    return screenModeFromKey(settings->text(screensKey).value_or(""))
-        .value_or(ScreenMode::AllScreens);
-}
-
-void AppDelegate::chooseScreens(MenuAction choice) {
-    const ScreenMode mode = choice == MenuAction::screensSpan   ? ScreenMode::SpanAcrossScreens
-                            : choice == MenuAction::screensMain ? ScreenMode::MainScreenOnly
-                                                                : ScreenMode::AllScreens;
-    settings->setText(screensKey, std::string(screenModeKey(mode)));
-    player->setScreenMode(mode);
-    updateMenu();
-}
-
-void AppDelegate::updateMenu() {
-    // Built even without a tray icon, and then dropped.
-    const ScreenMode mode = screenMode();
-    const MenuAction screens = mode == ScreenMode::SpanAcrossScreens ? MenuAction::screensSpan
-                               : mode == ScreenMode::MainScreenOnly  ? MenuAction::screensMain
-                                                                     : MenuAction::screensAll;
-    const StatusMenu menu =
-        statusMenu(MenuState{isDownloading, currentTitle, {}, screens, startAtLogin.checked()});
-    if (statusItem) {
-        statusItem->setMenu(menu);
-    }
 }
 
 Url AppDelegate::galleryURL() const {

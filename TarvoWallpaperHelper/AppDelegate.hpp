@@ -26,11 +26,11 @@
 #include "ManifestDataLoading.hpp"
 #include "Outcome.hpp"
 #include "PostedReports.hpp"
-#include "ProgressToolTip.hpp"
 #include "SettingsStoring.hpp"
 #include "StartAtLogin.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
+#include "TrayMenu.hpp"
 #include "URLRouter.hpp"
 #include "WallpaperMemory.hpp"
 #include "WallpaperPlaying.hpp"
@@ -138,9 +138,6 @@ class AppDelegate : public QObject, public HelperCommands {
                                    const Outcome<ResolvedWallpaper>& resolved);
     void show(std::exception_ptr error);
     bool act(int answer);
-    ScreenMode screenMode() const;
-    void chooseScreens(MenuAction choice);
-    void updateMenu();
     void onMenu(MenuAction action);
     void log(const std::string& message);
     void terminateNow();
@@ -158,16 +155,13 @@ class AppDelegate : public QObject, public HelperCommands {
     WallpaperMemory memory;
     StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
-    std::unique_ptr<StatusItemShowing> statusItem;
-    std::optional<std::string> currentTitle;
-    bool isDownloading = false;
+    TrayMenu menu{*settings, startAtLogin, *player};
 
     bool quitting = false;
     // One error alert at a time; errors meanwhile follow in one more.
     AlertCoalescer errorAlerts{
         [this](const std::string& text) { return act(alerts->run(errorAlert(text))); }};
     ApplyCancellation cancellation;
-    ProgressToolTip progress;
     CommandQueue commands{this};
     // Declared last: destroyed first, so a resolution still running ends
     // before the resolver it uses goes away.

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "ProgressToolTip.hpp"
+#include "ScreenMode.hpp"
+#include "SettingsStoring.hpp"
+#include "StartAtLogin.hpp"
+#include "StatusItemShowing.hpp"
+#include "StatusMenu.hpp"
+#include "WallpaperPlaying.hpp"
+
+namespace lumivo {
+
+// The tray icon and its menu, rebuilt from the helper's state: the wallpaper
+// playing, a download running, the "screens" setting and start at login.
+class TrayMenu {
+  public:
+    TrayMenu(SettingsStoring& settings, StartAtLogin& startAtLogin, WallpaperPlaying& player);
+
+    // Shows the first menu on the tray icon, if any (without one, menus are
+    // built and dropped), and gives the player the stored screen mode.
+    void launch(std::unique_ptr<StatusItemShowing> item);
+    // Shown by the next update().
+    void setTitle(std::optional<std::string> title);
+    // Updates the menu; ending a download also takes its progress off the tooltip.
+    void setDownloading(bool downloading);
+    void showProgress(const std::string& title, int percent);
+    // Stores the mode of a Screens menu choice and gives it to the player.
+    void chooseScreens(MenuAction choice);
+    // Returns the error to show, if any.
+    std::exception_ptr toggleStartAtLogin();
+    void update();
+
+  private:
+    // The mode in the "screens" setting; anything else means All Screens.
+    ScreenMode screenMode() const;
+
+    SettingsStoring& settings;
+    StartAtLogin& startAtLogin;
+    WallpaperPlaying& player;
+    std::unique_ptr<StatusItemShowing> statusItem;
+    std::optional<std::string> currentTitle;
+    bool isDownloading = false;
+    ProgressToolTip progress;
+};
+
+}  // namespace lumivo
