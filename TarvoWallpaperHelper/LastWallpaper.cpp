@@ -9,7 +9,7 @@ namespace {
 constexpr const char* group = "lastWallpaper";
 
 std::string key(const char* name) {
-    return std::string(group) + "/" + name;
+    return std::string(group).append("/").append(name);
 }
 
 std::optional<std::int64_t> parseBytes(const std::optional<std::string>& text) {

@@ -20,8 +20,13 @@ std::string errnoText(int error) {
 }
 
 [[noreturn]] void fail(const std::string& what, const fs::path& path, int error) {
-    throw std::runtime_error("Could not " + what + " " + path.string() + ": " + errnoText(error) +
-                             ".");
+    throw std::runtime_error(std::string("Could not ")
+                                 .append(what)
+                                 .append(" ")
+                                 .append(path.string())
+                                 .append(": ")
+                                 .append(errnoText(error))
+                                 .append("."));
 }
 
 // An argument of Exec=: quoted when it holds anything but plain characters,
@@ -47,7 +52,7 @@ std::string execArgument(const std::string& argument) {
         }
         quoted += c;
     }
-    return quoted + "\"";
+    return quoted.append("\"");
 }
 
 struct FileDescriptor {
@@ -96,16 +101,18 @@ bool AutostartEntry::exists() const {
 }
 
 std::string AutostartEntry::contents() const {
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=Lumivo Helper\n"
-           "Comment=Plays the last live wallpaper again when you log in\n"
-           "Exec=" +
-           execArgument(launcher_.string()) +
-           " --autostart\n"
-           "Icon=app.lumivo.Helper\n"
-           "Terminal=false\n"
-           "X-GNOME-Autostart-enabled=true\n";
+    return std::string(
+               "[Desktop Entry]\n"
+               "Type=Application\n"
+               "Name=Lumivo Helper\n"
+               "Comment=Plays the last live wallpaper again when you log in\n"
+               "Exec=")
+        .append(execArgument(launcher_.string()))
+        .append(
+            " --autostart\n"
+            "Icon=app.lumivo.Helper\n"
+            "Terminal=false\n"
+            "X-GNOME-Autostart-enabled=true\n");
 }
 
 void AutostartEntry::enable() const {
@@ -113,10 +120,14 @@ void AutostartEntry::enable() const {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        throw std::runtime_error("Could not create " + folder.string() + ": " + error.message() +
-                                 ".");
+        throw std::runtime_error(std::string("Could not create ")
+                                     .append(folder.string())
+                                     .append(": ")
+                                     .append(error.message())
+                                     .append("."));
     }
-    std::string temporary = (folder / ("." + file_.filename().string() + ".XXXXXX")).string();
+    std::string temporary =
+        (folder / std::string(".").append(file_.filename().string()).append(".XXXXXX")).string();
     FileDescriptor out{::mkstemp(temporary.data())};
     if (out.fd < 0) {
         fail("write", folder, errno);
