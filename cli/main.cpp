@@ -4,6 +4,7 @@
 
 #include "Commands.hpp"
 #include "HelperConstants.hpp"
+#include "HugePageHeap.hpp"
 
 namespace {
 
@@ -53,6 +54,7 @@ int run(std::vector<std::string> args) {
 // Every command reports its own failures; this is the last line of defence,
 // so that no failure ends the tool with an abort instead of a message.
 int main(int argc, char** argv) {
+    lumivo::cli::reserveHugePageHeap(96 << 20);
     try {
         return run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& error) {
