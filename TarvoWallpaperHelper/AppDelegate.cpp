@@ -50,8 +50,9 @@ void AppDelegate::applicationDidFinishLaunching(bool atLogin) {
 
 void AppDelegate::restoreLastWallpaper() {
     requireGuiThread("restoreLastWallpaper");
-    // The file's check runs beside launch; the wallpaper plays in its turn.
-    auto restored = memory.restore(worker, this);
+    // The file's check and the loading of the player run beside launch; the
+    // wallpaper plays in its turn.
+    auto restored = memory.restore(worker, this, *player);
     enqueue([this, restored](CommandQueue::Finish finish) {
         restored([this, finish](const std::optional<LastWallpaper>& last) {
             if (last && !quitting && memory.play(*last, *player)) {

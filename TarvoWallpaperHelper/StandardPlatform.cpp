@@ -4,6 +4,7 @@
 
 #include "DesktopBrowser.hpp"
 #include "MessageBoxAlerts.hpp"
+#include "SessionOutputs.hpp"
 #include "SystemLog.hpp"
 #include "TrayStatusItem.hpp"
 #include "URLManifestDataLoader.hpp"
@@ -41,17 +42,19 @@ AppDelegate::Sources StandardPlatform::sources() {
 
 AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     auto log = std::make_unique<SystemLog>();
-    auto player = std::make_unique<WallpaperPlayer>();
     // Both end up in the delegate, which destroys the player before the log.
     Logging* playbackLog = log.get();
+    auto outputs = std::make_shared<SessionOutputs>(
+        [] { return UserSettings().text("mainOutput").value_or(std::string()); },
+        [playbackLog](const std::string& line) { playbackLog->log(line); });
+    auto player = std::make_unique<WallpaperPlayer>([outputs] { return outputs->open(); });
     QObject::connect(player.get(), &WallpaperPlayer::playbackFailed, player.get(),
                      [playbackLog](const QString& reason) {
                          playbackLog->log("Playback failed: " + reason.toStdString());
                      });
-    QObject::connect(player.get(), &WallpaperPlayer::noted, player.get(),
-                     [playbackLog](const QString& message) {
-                         playbackLog->log(message.toStdString());
-                     });
+    QObject::connect(
+        player.get(), &WallpaperPlayer::noted, player.get(),
+        [playbackLog](const QString& message) { playbackLog->log(message.toStdString()); });
     AppDelegate::Platform platform;
     platform.player = std::move(player);
     platform.alerts = std::make_unique<MessageBoxAlerts>();

@@ -25,7 +25,8 @@ void WallpaperMemory::forget() {
 }
 
 std::function<void(WallpaperMemory::Restored)> WallpaperMemory::restore(BlockingWorker& worker,
-                                                                        QObject* context) {
+                                                                        QObject* context,
+                                                                        WallpaperPlaying& player) {
     // Whichever comes second, the check's outcome or the caller, delivers.
     struct Pending {
         bool checked = false;
@@ -50,6 +51,7 @@ std::function<void(WallpaperMemory::Restored)> WallpaperMemory::restore(Blocking
     if (!pending->last) {
         pending->checked = true;
     } else {
+        player.prepare();
         worker.run(
             context, [this, last = *pending->last] { return refusal(last); },
             [pending, deliver](const Outcome<std::optional<std::string>>& checked) {

@@ -30,13 +30,15 @@ class WallpaperMemory {
 
     using Restored = std::function<void(const std::optional<LastWallpaper>&)>;
     // Starts checking the remembered wallpaper's file on `worker` at once, so
-    // that the check runs beside whatever the GUI thread does meanwhile.
+    // that the check runs beside whatever the GUI thread does meanwhile, and
+    // has `player` get ready for it.
     // Calling the returned function hands the wallpaper to its argument on
     // `context`'s thread once the check is done (at once when it is), or
     // nothing: when none is remembered, or when its file fails, which is then
     // logged in one line ("Cannot restore <title>: ...") and forgotten.
     // GUI thread.
-    std::function<void(Restored)> restore(BlockingWorker& worker, QObject* context);
+    std::function<void(Restored)> restore(BlockingWorker& worker, QObject* context,
+                                          WallpaperPlaying& player);
 
     // Starts `last` on `player` and logs "Restored <title>"; a failure is
     // only logged, since nobody asked for this wallpaper just now. GUI thread.

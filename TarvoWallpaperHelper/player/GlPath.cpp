@@ -274,6 +274,7 @@ void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
         }
         makeCurrent(surfaces_[0]);
         renderInto(api, context, 0, layout_.canvases[0]);
+        shown_[0]->willSwap();
         eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[0]));
         return;
     }
@@ -304,6 +305,7 @@ void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
             e.blitFramebuffer(s.x, bottom, s.x + s.width, bottom + s.height, 0, 0, out.width,
                               out.height, GL_COLOR_BUFFER_BIT, scaled_ ? GL_LINEAR : GL_NEAREST);
             e.bindFramebuffer(GL_FRAMEBUFFER, 0);
+            shown_[p]->willSwap();
             eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[p]));
         }
     }

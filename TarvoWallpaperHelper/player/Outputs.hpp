@@ -48,6 +48,9 @@ class Output {
     // The native window EGL creates a window surface for (the GL path): a
     // pointer to the X11 Window id, or a wl_egl_window*.
     virtual void* eglNativeWindow() = 0;
+    // The GL path is about to show a new picture (eglSwapBuffers); Wayland
+    // asks for the frame callback that paces the next one here.
+    virtual void willSwap() {}
 };
 
 // A display backend: the monitors of one session and a desktop-level surface

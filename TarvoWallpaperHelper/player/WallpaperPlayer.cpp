@@ -1,5 +1,6 @@
 #include "WallpaperPlayer.hpp"
 
+#include "MpvLibrary.hpp"
 #include "RenderChoice.hpp"
 #include "RenderCore.hpp"
 #include "X11Outputs.hpp"
@@ -49,6 +50,12 @@ void WallpaperPlayer::setScreenMode(ScreenMode mode) {
     mode_ = mode;
     if (core_) {
         layOut();
+    }
+}
+
+void WallpaperPlayer::prepare() {
+    if (!loading_.valid()) {
+        loading_ = std::async(std::launch::async, [] { MpvLibrary::instance(); });
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,9 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     // Lays the wallpaper out anew when it plays; the video does not restart.
     void setScreenMode(ScreenMode mode) override;
     ScreenMode screenMode() const { return mode_; }
+    // Loads libmpv on a thread of its own (about 100 ms of a start on a cold
+    // process), so that a start soon after finds it loaded.
+    void prepare() override;
     // Pauses decoding (the frame stays on screen) or resumes from that frame.
     // Applies to the current wallpaper; the next start plays unpaused.
     void setPaused(bool paused);
@@ -75,6 +79,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     std::unique_ptr<Outputs> outputs_;
     std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first
     std::vector<Monitor> shown_;
+    std::future<void> loading_;  // prepare()'s; waited for on destruction
 };
 
 }  // namespace lumivo

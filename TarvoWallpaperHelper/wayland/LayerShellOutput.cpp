@@ -21,7 +21,7 @@ void LayerShellOutput::DestroyEglWindow::operator()(wl_egl_window* window) const
 }
 
 LayerShellOutput::LayerShellOutput(const LayerShellGlobals& globals, wl_output* output,
-                                   const standin::Monitor& monitor, int scale, Events events)
+                                   const Monitor& monitor, int scale, Events events)
     : globals_(globals),
       monitor_(monitor),
       scale_(std::max(scale, 1)),
@@ -59,13 +59,13 @@ void LayerShellOutput::detach() {
     surface_.reset();
 }
 
-void LayerShellOutput::setMonitor(const standin::Monitor& monitor, int scale) {
+void LayerShellOutput::setMonitor(const Monitor& monitor, int scale) {
     monitor_ = monitor;
     scale_ = std::max(scale, 1);
     resizeEglWindow();
 }
 
-void LayerShellOutput::present(standin::FrameBuffer& frameBuffer, const standin::Rect& source) {
+void LayerShellOutput::present(FrameBuffer& frameBuffer, const Rect& source) {
     auto* canvas = dynamic_cast<ShmFrameBuffer*>(&frameBuffer);
     if (!ready() || canvas == nullptr || source.empty() || source.x < 0 || source.y < 0 ||
         source.x + source.width > canvas->width() || source.y + source.height > canvas->height()) {
@@ -82,21 +82,36 @@ void LayerShellOutput::present(standin::FrameBuffer& frameBuffer, const standin:
                       canvas->current().attach(source.x, source.y, source.width, source.height), 0,
                       0);
     wl_surface_damage_buffer(surface_.get(), 0, 0, INT32_MAX, INT32_MAX);
-    frame_.reset(wl_surface_frame(surface_.get()));
-    wl_callback_add_listener(frame_.get(), &frameListener, this);
+    requestFrame();
     wl_surface_commit(surface_.get());
 }
 
+void LayerShellOutput::requestFrame() {
+    frame_.reset(wl_surface_frame(surface_.get()));
+    wl_callback_add_listener(frame_.get(), &frameListener, this);
+}
+
 void* LayerShellOutput::eglNativeWindow() {
-    if (!eglWindow_ && surface_ && width_ > 0) {
-        eglWindow_.reset(wl_egl_window_create(surface_.get(), width_ * scale_, height_ * scale_));
+    if (!eglWindow_ && surface_) {
+        // EGL needs the window before the first configure may have come; no
+        // picture is committed before it has (ready()).
+        const bool configured = width_ > 0 && height_ > 0;
+        eglWindow_.reset(wl_egl_window_create(
+            surface_.get(), configured ? width_ * scale_ : std::max(monitor_.geometry.width, 1),
+            configured ? height_ * scale_ : std::max(monitor_.geometry.height, 1)));
         wl_surface_set_buffer_scale(surface_.get(), scale_);
     }
     return eglWindow_.get();
 }
 
+void LayerShellOutput::willSwap() {
+    if (ready()) {
+        requestFrame();
+    }
+}
+
 void LayerShellOutput::resizeEglWindow() {
-    if (eglWindow_) {
+    if (eglWindow_ && width_ > 0 && height_ > 0) {
         wl_egl_window_resize(eglWindow_.get(), width_ * scale_, height_ * scale_, 0, 0);
         wl_surface_set_buffer_scale(surface_.get(), scale_);
     }

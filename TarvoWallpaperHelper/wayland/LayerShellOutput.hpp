@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "OutputsStandIn.hpp"
+#include "Outputs.hpp"
 #include "ShmBuffer.hpp"
 
 struct wl_egl_window;
@@ -24,28 +24,31 @@ struct LayerShellGlobals {
 // compositor gave it a size, and again each time it showed the last picture
 // (frame callbacks). After closed or detach() it holds no Wayland object and
 // is never ready. Not movable: listeners point at it.
-class LayerShellOutput : public standin::Output {
+class LayerShellOutput : public Output {
   public:
     struct Events {
         std::function<void()> redrawNeeded;  // configured, or ready for a frame again
         std::function<void()> closed;        // the compositor took the surface away
     };
 
-    LayerShellOutput(const LayerShellGlobals& globals, wl_output* output,
-                     const standin::Monitor& monitor, int scale, Events events);
+    LayerShellOutput(const LayerShellGlobals& globals, wl_output* output, const Monitor& monitor,
+                     int scale, Events events);
     ~LayerShellOutput() override;
     LayerShellOutput(const LayerShellOutput&) = delete;
     LayerShellOutput& operator=(const LayerShellOutput&) = delete;
 
-    const standin::Monitor& monitor() const override { return monitor_; }
+    const Monitor& monitor() const override { return monitor_; }
     bool ready() const override { return layer_ && width_ > 0 && !frame_; }
     // The compositor reads `source` straight from the canvas's memory. Nothing
     // unless ready() and `buffer` is this backend's.
-    void present(standin::FrameBuffer& buffer, const standin::Rect& source) override;
-    // A wl_egl_window of the surface's size in pixels, made on first use.
+    void present(FrameBuffer& buffer, const Rect& source) override;
+    // A wl_egl_window of the surface's size in pixels (the monitor's until
+    // the compositor gives one), made on first use.
     void* eglNativeWindow() override;
+    // Asks for the frame callback of the picture eglSwapBuffers commits.
+    void willSwap() override;
 
-    void setMonitor(const standin::Monitor& monitor, int scale);
+    void setMonitor(const Monitor& monitor, int scale);
     // False once closed or detached.
     bool attached() const { return layer_ != nullptr; }
     // Releases every Wayland object (the output went away, or the
@@ -59,9 +62,10 @@ class LayerShellOutput : public standin::Output {
     static const zwlr_layer_surface_v1_listener layerListener;
     static const wl_callback_listener frameListener;
     void resizeEglWindow();
+    void requestFrame();
 
     LayerShellGlobals globals_;
-    standin::Monitor monitor_;
+    Monitor monitor_;
     int scale_;
     Events events_;
     int width_ = 0, height_ = 0;  // logical, from the compositor

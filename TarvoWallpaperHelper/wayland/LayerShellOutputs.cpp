@@ -135,7 +135,7 @@ void LayerShellOutputs::reportMonitors() {
     }
 }
 
-std::optional<standin::Monitor> LayerShellOutputs::monitorOf(const WaylandOutput& output) const {
+std::optional<Monitor> LayerShellOutputs::monitorOf(const WaylandOutput& output) const {
     const WaylandOutputInfo& info = output.info();
     if (!info.described()) {
         return std::nullopt;
@@ -143,10 +143,9 @@ std::optional<standin::Monitor> LayerShellOutputs::monitorOf(const WaylandOutput
     // Positions stay logical, the compositor's layout; sizes are pixels, what
     // a canvas needs to be shown pixel for pixel.
     const int scale = std::max(info.scale, 1);
-    standin::Monitor monitor{
-        info.name,
-        {info.x, info.y, info.logicalWidth * scale, info.logicalHeight * scale},
-        !mainOutput_.empty() && info.name == mainOutput_};
+    Monitor monitor{info.name,
+                    {info.x, info.y, info.logicalWidth * scale, info.logicalHeight * scale},
+                    !mainOutput_.empty() && info.name == mainOutput_};
     return monitor;
 }
 
@@ -159,8 +158,8 @@ WaylandOutput* LayerShellOutputs::find(uint32_t global) const {
     return nullptr;
 }
 
-std::vector<standin::Monitor> LayerShellOutputs::monitors() const {
-    std::vector<standin::Monitor> result;
+std::vector<Monitor> LayerShellOutputs::monitors() const {
+    std::vector<Monitor> result;
     for (const auto& output : outputs_) {
         if (auto monitor = monitorOf(*output)) {
             result.push_back(*monitor);
@@ -169,7 +168,7 @@ std::vector<standin::Monitor> LayerShellOutputs::monitors() const {
     return result;
 }
 
-std::vector<standin::Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& indices) {
+std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& indices) {
     retired_.clear();
     // The described outputs, indexed as monitors() lists them.
     std::vector<WaylandOutput*> listed;
@@ -179,7 +178,7 @@ std::vector<standin::Output*> LayerShellOutputs::showOn(const std::vector<std::s
         }
     }
     std::vector<Shown> kept;
-    std::vector<standin::Output*> result;
+    std::vector<Output*> result;
     for (std::size_t index : indices) {
         if (index >= listed.size()) {
             continue;
@@ -224,11 +223,11 @@ std::vector<standin::Output*> LayerShellOutputs::showOn(const std::vector<std::s
     return result;
 }
 
-std::unique_ptr<standin::FrameBuffer> LayerShellOutputs::createFrameBuffer(int width, int height) {
+std::unique_ptr<FrameBuffer> LayerShellOutputs::createFrameBuffer(int width, int height) {
     return std::make_unique<ShmFrameBuffer>(display_, shm_.get(), width, height);
 }
 
-standin::EglNativeDisplay LayerShellOutputs::eglDisplay() const {
+EglNativeDisplay LayerShellOutputs::eglDisplay() const {
     return {eglPlatformWayland, display_->get(), 0};
 }
 

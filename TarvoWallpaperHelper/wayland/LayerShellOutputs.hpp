@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "LayerShellOutput.hpp"
-#include "OutputsStandIn.hpp"
+#include "Outputs.hpp"
 #include "WaylandDispatcher.hpp"
 #include "WaylandOutput.hpp"
 
@@ -19,7 +19,7 @@ namespace lumivo {
 // soon as the compositor does. A closed surface or a lost connection gives
 // one lost() and a defined state (no monitors after a lost connection); it
 // never throws after construction. GUI thread only.
-class LayerShellOutputs : public standin::Outputs {
+class LayerShellOutputs : public Outputs {
     Q_OBJECT
   public:
     // Connects to `display` (as for wl_display_connect; nullopt for
@@ -30,10 +30,10 @@ class LayerShellOutputs : public standin::Outputs {
                                std::string mainOutput = {});
     ~LayerShellOutputs() override;
 
-    std::vector<standin::Monitor> monitors() const override;
-    std::vector<standin::Output*> showOn(const std::vector<std::size_t>& monitors) override;
-    std::unique_ptr<standin::FrameBuffer> createFrameBuffer(int width, int height) override;
-    standin::EglNativeDisplay eglDisplay() const override;
+    std::vector<Monitor> monitors() const override;
+    std::vector<Output*> showOn(const std::vector<std::size_t>& monitors) override;
+    std::unique_ptr<FrameBuffer> createFrameBuffer(int width, int height) override;
+    EglNativeDisplay eglDisplay() const override;
     // Whether the compositor takes GPU buffers (linux-dmabuf or wl_drm).
     bool mayOfferHardwareGl() const override { return gpuBuffers_; }
 
@@ -47,12 +47,12 @@ class LayerShellOutputs : public standin::Outputs {
     void removeGlobal(uint32_t name);
     void outputDescribed(uint32_t global);
     void connectionLost(const QString& reason);
-    std::optional<standin::Monitor> monitorOf(const WaylandOutput& output) const;
+    std::optional<Monitor> monitorOf(const WaylandOutput& output) const;
     WaylandOutput* find(uint32_t global) const;
     void reportMonitors();
 
     std::string mainOutput_;
-    std::vector<standin::Monitor> reported_;  // as monitorsChanged last told
+    std::vector<Monitor> reported_;  // as monitorsChanged last told
     bool gpuBuffers_ = false;
     // Released bottom up: surfaces first, the display last (frame buffers
     // the renderer still holds keep it open).

@@ -3,7 +3,7 @@
 #include <array>
 #include <memory>
 
-#include "OutputsStandIn.hpp"
+#include "Outputs.hpp"
 #include "ShmBuffer.hpp"
 
 namespace lumivo {
@@ -12,7 +12,7 @@ namespace lumivo {
 // of, without a copy. Up to three buffers rotate, so that the renderer draws
 // the next picture while the compositor still reads the last. Holds the
 // connection open for as long as it lives. GUI thread only.
-class ShmFrameBuffer : public standin::FrameBuffer {
+class ShmFrameBuffer : public FrameBuffer {
   public:
     // Throws std::bad_alloc when the shared memory cannot be had.
     ShmFrameBuffer(std::shared_ptr<WaylandDisplay> connection, wl_shm* shm, int width, int height);

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# The helper in a Wayland session on headless sway: alerts as windows of the
-# compositor, the tray through the test tray host, hand-overs over the private
-# session bus. PLATFORM wayland runs it as a native Wayland client without X
-# (keys typed with wtype); xcb runs it under sway's XWayland (keys typed with
-# xdotool there).
+# The helper in a Wayland session on headless sway with two outputs: alerts as
+# windows of the compositor, the tray through the test tray host, hand-overs
+# over the private session bus, and the wallpaper on a background layer surface
+# of each output (checked with grim). PLATFORM wayland runs it as a native
+# Wayland client without X (keys typed with wtype); xcb runs it under sway's
+# XWayland (keys typed with xdotool there), where it must still choose the
+# layer-shell backend. RENDER, when given, forces the render path.
 #
-#   helper-wayland.sh HELPER wayland|xcb
-HELPER=$1 PLATFORM=$2
+#   helper-wayland.sh HELPER PROJECT_ROOT wayland|xcb [gl|sw]
+HELPER=$1 ROOT=$2 PLATFORM=$3
 source "$(dirname "$0")/../e2e/lib.sh"
+[ -z "${4:-}" ] || export LUMIVO_RENDER=$4
 
 HERE=$(cd "$(dirname "$0")/../e2e" && pwd)
 PY=/usr/bin/python3
@@ -43,8 +46,24 @@ type_keys() {
     fi
 }
 answer_alert() { e2e_wait_for 10 alert_shown && type_keys "$@" && e2e_wait_for 10 alert_gone; }
+# moving OUTPUT : two screenshots of the output, a moment apart, differ.
+changed_since() { grim -o "$1" "$E2E_TMP/b.png" && ! cmp -s "$E2E_TMP/a.png" "$E2E_TMP/b.png"; }
+moving() { grim -o "$1" "$E2E_TMP/a.png" && e2e_wait_for 5 changed_since "$1"; }
+still() { grim -o "$1" "$E2E_TMP/a.png" && sleep 0.5 && ! changed_since "$1"; }
+menu_has() { tray menu | grep -xF "$1" >/dev/null; }
+wait_menu() { e2e_wait_for 10 menu_has "$1"; }
 
-e2e_start_sway 640x360
+# The developer checkout with one clip, so that nothing goes to the network.
+rm -rf "$ROOT"
+trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
+mkdir -p "$ROOT/web/public/api" "$ROOT/web/public/assets/wallpapers"
+CLIP=$ROOT/web/public/assets/wallpapers/local.mp4
+cp "$(dirname "$0")/../data/video/wide-16x9.mp4" "$CLIP"
+printf '[{"id":"local","slug":"local","title":"Local Clip","category":"Test","thumbnailUrl":"/t.png",%s}]\n' \
+    "\"videoUrl\":\"https://localhost/assets/wallpapers/local.mp4\",\"sha256\":\"$(sha256sum <"$CLIP" | cut -c1-64)\",\"bytes\":$(stat -c %s "$CLIP"),\"duration\":2.0,\"width\":640,\"height\":360,\"format\":\"mp4\",\"updatedAt\":\"2026-01-01T00:00:00Z\"" \
+    >"$ROOT/web/public/api/wallpapers.json"
+
+e2e_start_sway 640x360 480x360
 export QT_QPA_PLATFORM=$PLATFORM
 if [ "$PLATFORM" = xcb ]; then
     export DISPLAY=$E2E_XWAYLAND_DISPLAY
@@ -67,6 +86,27 @@ menu_has_quit() { tray menu | grep -qF 'Quit Helper'; }
 verify "the tray icon and its menu reach the tray host" e2e_wait_for 10 menu_has_quit
 "$HELPER" lumivo://ping
 verify "hand-overs reach it" wait_line ping
+
+"$HELPER" lumivo://apply/local
+verify "a wallpaper applies" wait_line "Applied Local Clip"
+if [ "${LUMIVO_RENDER:-}" = gl ]; then
+    verify "drawn with OpenGL through EGL on Wayland" has_line "Rendering with OpenGL ("
+else
+    verify "drawn in software into shared memory" has_line "Rendering in software"
+fi
+verify "it plays on the first output" moving HEADLESS-1
+verify "and on the second" moving HEADLESS-2
+verify "on a background layer surface of each output" \
+    eval '[ "$(swaymsg -t get_outputs -r | jq "[.[] | select(.active)] | length")" = 2 ] &&
+          ! grep -q "offers no background layer" "$LOG"'
+swaymsg output HEADLESS-2 disable >/dev/null
+verify "an output that goes away leaves the other playing" moving HEADLESS-1
+swaymsg output HEADLESS-2 enable >/dev/null
+verify "an output that comes back gets its surface again" e2e_wait_for 10 moving HEADLESS-2
+verify "Stop Wallpaper in the menu" eval 'wait_menu "Stop Wallpaper	1	Control+S" && tray click "Stop Wallpaper"'
+verify "stops it" wait_line "Stopped wallpaper"
+verify "and takes the surfaces away" e2e_wait_for 5 still HEADLESS-1
+
 "$HELPER" lumivo://bogus
 verify "an error shows an alert" e2e_wait_for 10 alert_shown
 answer_alert Tab space

@@ -27,7 +27,6 @@
 #include "LayerShellOutputs.hpp"
 
 using namespace lumivo;
-using standin::Rect;
 
 namespace {
 
@@ -66,7 +65,7 @@ void paint(uint8_t* pixels, int width, int height, std::size_t stride, qint64 ms
     }
 }
 
-std::string describe(const std::vector<standin::Monitor>& monitors) {
+std::string describe(const std::vector<Monitor>& monitors) {
     std::ostringstream out;
     for (const auto& m : monitors) {
         out << " " << m.name << ":" << m.geometry.width << "x" << m.geometry.height;
@@ -88,9 +87,9 @@ int main(int argc, char** argv) {
     }
     QElapsedTimer clock;
     clock.start();
-    std::vector<standin::Monitor> monitors;
-    std::vector<standin::Output*> shown;
-    std::vector<std::unique_ptr<standin::FrameBuffer>> canvases;
+    std::vector<Monitor> monitors;
+    std::vector<Output*> shown;
+    std::vector<std::unique_ptr<FrameBuffer>> canvases;
     std::vector<std::size_t> canvasOf;
     std::vector<Rect> sources;
     std::map<std::string, int> frames;
@@ -145,10 +144,10 @@ int main(int argc, char** argv) {
             }
         }
     };
-    QObject::connect(outputs.get(), &standin::Outputs::monitorsChanged, &app, relayout,
+    QObject::connect(outputs.get(), &Outputs::monitorsChanged, &app, relayout,
                      Qt::QueuedConnection);
-    QObject::connect(outputs.get(), &standin::Outputs::redrawNeeded, &app, draw);
-    QObject::connect(outputs.get(), &standin::Outputs::lost, &app, [](const QString& reason) {
+    QObject::connect(outputs.get(), &Outputs::redrawNeeded, &app, draw);
+    QObject::connect(outputs.get(), &Outputs::lost, &app, [](const QString& reason) {
         std::cout << "lost " << reason.toStdString() << std::endl;
     });
     relayout();
