@@ -78,8 +78,8 @@ class Outputs : public QObject {
   signals:
     // Monitors were added, removed, moved or resized, or the primary changed.
     void monitorsChanged();
-    // A surface lost its picture (exposed, configured, or ready for a frame
-    // again) and wants the current frame drawn.
+    // A surface lost its picture (exposed, configured) or is ready again
+    // for a picture it had to miss, and wants the current frame drawn.
     void redrawNeeded();
     // The server closed a surface or the connection; `reason` is for the log.
     void lost(const QString& reason);

@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "ShmFrameBuffer.hpp"
 
 namespace lumivo {
 namespace {
+
+// Compositors stop calling back for a surface nobody can see (covered by a
+// fullscreen window, on a workspace not shown); a second without the frame
+// asked for counts as hidden. Frames come 30 to 60 times a second otherwise.
+constexpr int hiddenAfterMs = 1000;
 
 LayerShellOutput* self(void* data) {
     return static_cast<LayerShellOutput*>(data);
@@ -44,6 +50,9 @@ LayerShellOutput::LayerShellOutput(const LayerShellGlobals& globals, wl_output* 
         viewport_.reset(wp_viewporter_get_viewport(globals.viewporter, surface_.get()));
     }
     wl_surface_commit(surface_.get());
+    frameWait_.setSingleShot(true);
+    frameWait_.setInterval(hiddenAfterMs);
+    QObject::connect(&frameWait_, &QTimer::timeout, [this] { setHidden(frame_ != nullptr); });
 }
 
 LayerShellOutput::~LayerShellOutput() {
@@ -51,6 +60,8 @@ LayerShellOutput::~LayerShellOutput() {
 }
 
 void LayerShellOutput::detach() {
+    frameWait_.stop();
+    hidden_ = false;
     // The role object goes before its surface, as the protocol asks.
     frame_.reset();
     eglWindow_.reset();
@@ -86,9 +97,33 @@ void LayerShellOutput::present(FrameBuffer& frameBuffer, const Rect& source) {
     wl_surface_commit(surface_.get());
 }
 
+bool LayerShellOutput::ready() const {
+    if (frame_) {
+        missed_ = true;
+        return false;
+    }
+    return layer_ && width_ > 0;
+}
+
 void LayerShellOutput::requestFrame() {
     frame_.reset(wl_surface_frame(surface_.get()));
     wl_callback_add_listener(frame_.get(), &frameListener, this);
+    frameWait_.start();
+}
+
+void LayerShellOutput::frameCame() {
+    frame_.reset();
+    frameWait_.stop();
+    setHidden(false);
+}
+
+void LayerShellOutput::setHidden(bool hidden) {
+    if (hidden != hidden_) {
+        hidden_ = hidden;
+        if (events_.hiddenChanged) {
+            events_.hiddenChanged();
+        }
+    }
 }
 
 void* LayerShellOutput::eglNativeWindow() {
@@ -127,7 +162,8 @@ const zwlr_layer_surface_v1_listener LayerShellOutput::layerListener = {
             output->height_ = static_cast<int>(height);
             output->resizeEglWindow();
             // The new size needs a picture even while the last frame is pending.
-            output->frame_.reset();
+            output->missed_ = false;
+            output->frameCame();
             if (output->events_.redrawNeeded) {
                 output->events_.redrawNeeded();
             }
@@ -146,8 +182,9 @@ const wl_callback_listener LayerShellOutput::frameListener = {
     .done =
         [](void* data, wl_callback*, uint32_t) {
             auto* output = self(data);
-            output->frame_.reset();
-            if (output->events_.redrawNeeded) {
+            const bool missed = std::exchange(output->missed_, false);
+            output->frameCame();
+            if (missed && output->events_.redrawNeeded) {
                 output->events_.redrawNeeded();
             }
         },

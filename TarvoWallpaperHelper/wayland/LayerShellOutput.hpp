@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -22,13 +23,16 @@ struct LayerShellGlobals {
 // to every edge, over the zones other surfaces reserve (exclusive zone -1),
 // taking neither keys nor clicks, namespace "lumivo-wallpaper". Ready once the
 // compositor gave it a size, and again each time it showed the last picture
-// (frame callbacks). After closed or detach() it holds no Wayland object and
-// is never ready. Not movable: listeners point at it.
+// (frame callbacks). Hidden while a frame it asked for has not come for a
+// second: compositors call back only for surfaces someone can see. After
+// closed or detach() it holds no Wayland object and is never ready or hidden.
+// Not movable: listeners point at it.
 class LayerShellOutput : public Output {
   public:
     struct Events {
-        std::function<void()> redrawNeeded;  // configured, or ready for a frame again
-        std::function<void()> closed;        // the compositor took the surface away
+        std::function<void()> redrawNeeded;   // configured, or ready for a frame again
+        std::function<void()> closed;         // the compositor took the surface away
+        std::function<void()> hiddenChanged;  // hidden() changed
     };
 
     LayerShellOutput(const LayerShellGlobals& globals, wl_output* output, const Monitor& monitor,
@@ -38,7 +42,11 @@ class LayerShellOutput : public Output {
     LayerShellOutput& operator=(const LayerShellOutput&) = delete;
 
     const Monitor& monitor() const override { return monitor_; }
-    bool ready() const override { return layer_ && width_ > 0 && !frame_; }
+    // Not ready while the last picture's frame callback is pending; asking
+    // then marks the surface as having missed a picture, and the callback
+    // asks for a redraw. A callback that nobody waited for asks for nothing,
+    // so that a still picture costs no drawing at all.
+    bool ready() const override;
     // The compositor reads `source` straight from the canvas's memory. Nothing
     // unless ready() and `buffer` is this backend's.
     void present(FrameBuffer& buffer, const Rect& source) override;
@@ -49,6 +57,7 @@ class LayerShellOutput : public Output {
     void willSwap() override;
 
     void setMonitor(const Monitor& monitor, int scale);
+    bool hidden() const { return hidden_; }
     // False once closed or detached.
     bool attached() const { return layer_ != nullptr; }
     // Releases every Wayland object (the output went away, or the
@@ -63,6 +72,8 @@ class LayerShellOutput : public Output {
     static const wl_callback_listener frameListener;
     void resizeEglWindow();
     void requestFrame();
+    void frameCame();
+    void setHidden(bool hidden);
 
     LayerShellGlobals globals_;
     Monitor monitor_;
@@ -73,6 +84,9 @@ class LayerShellOutput : public Output {
     WaylandProxy<zwlr_layer_surface_v1> layer_;
     WaylandProxy<wp_viewport> viewport_;
     WaylandProxy<wl_callback> frame_;
+    QTimer frameWait_;  // single shot: the frame asked for has not come
+    bool hidden_ = false;
+    mutable bool missed_ = false;  // a picture was held back by the pending frame
     std::unique_ptr<wl_egl_window, DestroyEglWindow> eglWindow_;  // before the surface
 };
 

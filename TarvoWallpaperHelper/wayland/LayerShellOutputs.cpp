@@ -208,6 +208,7 @@ std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& i
                                           .arg(QString::fromStdString(closed ? closed->info().name
                                                                              : "an output")));
                         },
+                    .hiddenChanged = nullptr,
                 });
             kept.push_back({global, std::move(surface)});
         }

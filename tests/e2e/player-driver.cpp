@@ -1,5 +1,6 @@
 // Drives one WallpaperPlayer from line commands on standard input, for the
-// end-to-end tests and the playback benchmark.
+// end-to-end tests and the playback benchmarks, on X11 or Wayland as the
+// helper would choose.
 //
 //   start <path>        -> ok | error <message>
 //   stop                -> ok <milliseconds the stop took>
@@ -24,6 +25,7 @@
 
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
+#include "SessionOutputs.hpp"
 #include "WallpaperPlayer.hpp"
 
 namespace {
@@ -94,7 +96,11 @@ class Driver {
     }
 
   private:
-    lumivo::WallpaperPlayer player_;
+    // The helper's choice of display backend: layer-shell on a Wayland
+    // compositor that has it, else X11.
+    lumivo::SessionOutputs outputs_{[] { return std::string(); },
+                                    [](const std::string& line) { say("event note " + line); }};
+    lumivo::WallpaperPlayer player_{[this] { return outputs_.open(); }};
     QElapsedTimer sinceStart_;
 };
 

@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <algorithm>
 #include <iostream>
 #include <map>
@@ -147,6 +148,10 @@ int main(int argc, char** argv) {
     QObject::connect(outputs.get(), &Outputs::monitorsChanged, &app, relayout,
                      Qt::QueuedConnection);
     QObject::connect(outputs.get(), &Outputs::redrawNeeded, &app, draw);
+    // New pictures at 30 a second, as a video brings them.
+    QTimer frames30;
+    QObject::connect(&frames30, &QTimer::timeout, &app, draw);
+    frames30.start(33);
     QObject::connect(outputs.get(), &Outputs::lost, &app, [](const QString& reason) {
         std::cout << "lost " << reason.toStdString() << std::endl;
     });
