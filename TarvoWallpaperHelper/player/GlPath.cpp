@@ -178,6 +178,7 @@ void GlPath::deleteFramebuffers() {
     }
     framebuffers_.clear();
     renderbuffers_.clear();
+    rendered_.clear();
 }
 
 void GlPath::createFramebuffers(const std::vector<Canvas>& sizes) {
@@ -186,6 +187,7 @@ void GlPath::createFramebuffers(const std::vector<Canvas>& sizes) {
     deleteFramebuffers();
     framebuffers_.resize(sizes.size());
     renderbuffers_.resize(sizes.size());
+    rendered_.assign(sizes.size(), false);
     e.genFramebuffers(static_cast<GLsizei>(framebuffers_.size()), framebuffers_.data());
     e.genRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
     for (std::size_t c = 0; c < framebuffers_.size(); ++c) {
@@ -287,8 +289,11 @@ void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
             continue;  // nobody sees this canvas now: spare the rendering
         }
         const Canvas canvas = scaled_ ? canvas_ : layout_.canvases[c];
-        makeCurrent(nullptr);
-        renderInto(api, context, framebuffers_[c], canvas);
+        if (!rendered_[c]) {
+            makeCurrent(nullptr);
+            renderInto(api, context, framebuffers_[c], canvas);
+            rendered_[c] = true;
+        }
         for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
             const Placement& placement = layout_.placements[p];
             if ((!scaled_ && placement.canvas != c) || !visible(p)) {

@@ -35,6 +35,7 @@ class GlPath : public RenderPath {
     void setVideoSize(int width, int height) override;
     void draw(const MpvLibrary& api, mpv_render_context* context,
               const std::vector<bool>& skip) override;
+    void newFrame() override { rendered_.assign(rendered_.size(), false); }
 
   private:
     struct Egl;
@@ -55,9 +56,10 @@ class GlPath : public RenderPath {
     std::vector<void*> surfaces_;         // EGLSurface per placement
     std::vector<unsigned> framebuffers_;  // per canvas, when drawing through them
     std::vector<unsigned> renderbuffers_;
-    bool scaled_ = false;  // monitors of several sizes: one whole-video canvas
-    Canvas video_;         // the video's display size
-    Canvas canvas_;        // the whole video, scaled for the largest monitor
+    std::vector<bool> rendered_;  // per framebuffer: it holds mpv's current frame
+    bool scaled_ = false;         // monitors of several sizes: one whole-video canvas
+    Canvas video_;                // the video's display size
+    Canvas canvas_;               // the whole video, scaled for the largest monitor
 };
 
 }  // namespace lumivo

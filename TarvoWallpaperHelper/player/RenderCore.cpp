@@ -62,6 +62,7 @@ void RenderCore::frameDue() {
         return;
     }
     if ((mpv_->api().mpv_render_context_update(context) & MPV_RENDER_UPDATE_FRAME) != 0) {
+        path_->newFrame();
         draw();
     }
 }

@@ -29,6 +29,10 @@ class RenderPath {
     virtual void setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) = 0;
     // The video's display size, once known and whenever it changes.
     virtual void setVideoSize(int /*width*/, int /*height*/) {}
+    // mpv has a new frame: the next draw renders it. Draws in between show
+    // the picture already rendered where the path still holds it (an output
+    // that was not ready for it, an exposed window) without rendering again.
+    virtual void newFrame() {}
     // Renders the current frame and shows it on every output whose `skip`
     // entry (parallel to the placements) is false.
     virtual void draw(const MpvLibrary& api, mpv_render_context* context,

@@ -25,6 +25,7 @@ void SwPath::setLayout(const ScreenLayout& layout, const std::vector<Output*>& o
     for (const Canvas& canvas : layout_.canvases) {
         canvases_.push_back(outputs_.createFrameBuffer(canvas.width, canvas.height));
     }
+    rendered_.assign(canvases_.size(), false);
 }
 
 void SwPath::draw(const MpvLibrary& api, mpv_render_context* context,
@@ -40,15 +41,18 @@ void SwPath::draw(const MpvLibrary& api, mpv_render_context* context,
             continue;  // nobody sees this canvas now: spare the scaling
         }
         FrameBuffer& buffer = *canvases_[c];
-        int size[2] = {buffer.width(), buffer.height()};
-        std::size_t stride = buffer.stride();
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
-                                     {MPV_RENDER_PARAM_SW_FORMAT, format},
-                                     {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-                                     {MPV_RENDER_PARAM_SW_POINTER, buffer.acquire()},
-                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
-        if (api.mpv_render_context_render(context, params) < 0) {
-            continue;
+        if (!rendered_[c]) {
+            int size[2] = {buffer.width(), buffer.height()};
+            std::size_t stride = buffer.stride();
+            mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
+                                         {MPV_RENDER_PARAM_SW_FORMAT, format},
+                                         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                                         {MPV_RENDER_PARAM_SW_POINTER, buffer.acquire()},
+                                         {MPV_RENDER_PARAM_INVALID, nullptr}};
+            if (api.mpv_render_context_render(context, params) < 0) {
+                continue;
+            }
+            rendered_[c] = true;
         }
         for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
             if (layout_.placements[p].canvas == c && !skip[p] && shown_[p]->ready()) {

@@ -16,6 +16,7 @@ class SwPath : public RenderPath {
     std::string name() const override { return "software"; }
     mpv_render_context* createContext(const MpvLibrary& api, mpv_handle* mpv) override;
     void setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) override;
+    void newFrame() override { rendered_.assign(rendered_.size(), false); }
     void draw(const MpvLibrary& api, mpv_render_context* context,
               const std::vector<bool>& skip) override;
 
@@ -24,6 +25,7 @@ class SwPath : public RenderPath {
     ScreenLayout layout_;
     std::vector<Output*> shown_;
     std::vector<std::unique_ptr<FrameBuffer>> canvases_;
+    std::vector<bool> rendered_;  // per canvas: it holds mpv's current frame
 };
 
 }  // namespace lumivo
