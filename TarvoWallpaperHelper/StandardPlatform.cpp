@@ -4,6 +4,7 @@
 
 #include "DesktopBrowser.hpp"
 #include "MessageBoxAlerts.hpp"
+#include "PauseControl.hpp"
 #include "SystemLog.hpp"
 #include "TrayStatusItem.hpp"
 #include "URLManifestDataLoader.hpp"
@@ -48,15 +49,19 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
                      [playbackLog](const QString& reason) {
                          playbackLog->log("Playback failed: " + reason.toStdString());
                      });
-    QObject::connect(player.get(), &WallpaperPlayer::noted, player.get(),
-                     [playbackLog](const QString& message) {
-                         playbackLog->log(message.toStdString());
-                     });
+    QObject::connect(
+        player.get(), &WallpaperPlayer::noted, player.get(),
+        [playbackLog](const QString& message) { playbackLog->log(message.toStdString()); });
+    auto settings = std::make_unique<UserSettings>();
+    // The delegate destroys it before the player, the settings and the log.
+    auto pause = std::make_unique<PauseControl>(
+        *player, *settings, [playbackLog](const std::string& line) { playbackLog->write(line); });
     AppDelegate::Platform platform;
     platform.player = std::move(player);
+    platform.pause = std::move(pause);
     platform.alerts = std::make_unique<MessageBoxAlerts>();
     platform.browser = std::make_unique<DesktopBrowser>();
-    platform.settings = std::make_unique<UserSettings>();
+    platform.settings = std::move(settings);
     platform.log = std::move(log);
     const std::chrono::milliseconds trayGrace(atLogin ? 10000 : 0);
     platform.makeStatusItem = [trayGrace](AppDelegate::MenuHandler handler, Logging& logging) {
