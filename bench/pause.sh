@@ -151,7 +151,7 @@ def cover_and_wait(p, ours):
     if ours:
         before = paused_lines()
         set_fullscreen(True)
-        wait(lambda: paused_lines() > before, "no pause")
+        wait(lambda: paused_lines() > before, f"no pause (pixel {pixel():#x}, covered {covered:#x})")
     else:
         set_fullscreen(True)
         wait(lambda: pixel() == covered, "the window does not cover the pixel")
@@ -196,6 +196,7 @@ def uncover_times(p, ours):
 
 
 # The window's own colour where it covers the pixel.
+wait(lambda: not dark(pixel()), "no wallpaper")
 set_fullscreen(True)
 time.sleep(1)
 covered = pixel()
