@@ -28,6 +28,7 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       memory(*settings, resolver, [this](const std::string& message) { log(message); }),
       startAtLogin(std::move(platform.autostart)),
       player(std::move(platform.player)),
+      pause(std::move(platform.pause)),
       cancellation(std::move(sources.cancelTransfers)) {
     if (sources.setProgressHandler) {
         // The downloader reports on the worker, where the resolver runs.
@@ -125,6 +126,9 @@ bool AppDelegate::activateAction(const std::string& name) {
 void AppDelegate::finishLaunching(bool atLogin) {
     const MenuHandler onChoice = [this](MenuAction action) { onMenu(action); };
     menu.launch(makeStatusItem ? makeStatusItem(onChoice, *logger) : nullptr);
+    if (pause) {
+        pause->followSession(QDBusConnection::sessionBus(), QDBusConnection::systemBus());
+    }
     // At login the flag stays unset: the welcome waits for a start by hand.
     if (!atLogin && welcomeOpensGallery(*settings, *alerts)) {
         browser->open(galleryURL());
@@ -198,8 +202,18 @@ void AppDelegate::onMenu(MenuAction action) {
         case MenuAction::screensMain:
             return enqueueStep([this, action] { menu.chooseScreens(action); });
         case MenuAction::pauseWallpaper:
+            return togglePause();
         case MenuAction::none:
             return;
+    }
+}
+
+// At once, not behind a running apply: the pause is meant for the wallpaper on
+// screen now, and an apply that ends later clears it anyway.
+void AppDelegate::togglePause() {
+    if (pause && !quitting) {
+        pause->setManual(!pause->manual());
+        menu.update();
     }
 }
 

@@ -25,6 +25,7 @@
 #include "Logging.hpp"
 #include "ManifestDataLoading.hpp"
 #include "Outcome.hpp"
+#include "PauseControl.hpp"
 #include "PostedReports.hpp"
 #include "SettingsStoring.hpp"
 #include "StartAtLogin.hpp"
@@ -77,6 +78,9 @@ class AppDelegate : public QObject, public HelperCommands {
         // The session's autostart entry behind "Start at Login"; absent, no
         // such menu item.
         std::optional<AutostartEntry> autostart;
+        // Rests `player` while nobody can see it, and "Pause Wallpaper"; absent,
+        // no such menu item. Follows the session from launch on.
+        std::unique_ptr<PauseControl> pause;
     };
 
     // Builds every component; loads, downloads and shows nothing. Throws when
@@ -139,6 +143,7 @@ class AppDelegate : public QObject, public HelperCommands {
     void show(std::exception_ptr error);
     bool act(int answer);
     void onMenu(MenuAction action);
+    void togglePause();
     void log(const std::string& message);
     void terminateNow();
 
@@ -155,7 +160,8 @@ class AppDelegate : public QObject, public HelperCommands {
     WallpaperMemory memory;
     StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
-    TrayMenu menu{*settings, startAtLogin, *player};
+    std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
+    TrayMenu menu{*settings, startAtLogin, *player, pause.get()};
 
     bool quitting = false;
     // One error alert at a time; errors meanwhile follow in one more.

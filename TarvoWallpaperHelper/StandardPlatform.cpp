@@ -4,6 +4,7 @@
 
 #include "DesktopBrowser.hpp"
 #include "MessageBoxAlerts.hpp"
+#include "PauseControl.hpp"
 #include "SessionOutputs.hpp"
 #include "SystemLog.hpp"
 #include "TrayStatusItem.hpp"
@@ -44,8 +45,10 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     auto log = std::make_unique<SystemLog>();
     // Both end up in the delegate, which destroys the player before the log.
     Logging* playbackLog = log.get();
+    auto settings = std::make_unique<UserSettings>();
+    const SettingsStoring* stored = settings.get();
     auto outputs = std::make_shared<SessionOutputs>(
-        [] { return UserSettings().text("mainOutput").value_or(std::string()); },
+        [stored] { return stored->text("mainOutput").value_or(std::string()); },
         [playbackLog](const std::string& line) { playbackLog->log(line); });
     auto player = std::make_unique<WallpaperPlayer>([outputs] { return outputs->open(); });
     QObject::connect(player.get(), &WallpaperPlayer::playbackFailed, player.get(),
@@ -55,11 +58,15 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     QObject::connect(
         player.get(), &WallpaperPlayer::noted, player.get(),
         [playbackLog](const QString& message) { playbackLog->log(message.toStdString()); });
+    // The delegate destroys it before the player, the settings and the log.
+    auto pause = std::make_unique<PauseControl>(
+        *player, *settings, [playbackLog](const std::string& line) { playbackLog->write(line); });
     AppDelegate::Platform platform;
     platform.player = std::move(player);
+    platform.pause = std::move(pause);
     platform.alerts = std::make_unique<MessageBoxAlerts>();
     platform.browser = std::make_unique<DesktopBrowser>();
-    platform.settings = std::make_unique<UserSettings>();
+    platform.settings = std::move(settings);
     platform.log = std::move(log);
     const std::chrono::milliseconds trayGrace(atLogin ? 10000 : 0);
     platform.makeStatusItem = [trayGrace](AppDelegate::MenuHandler handler, Logging& logging) {

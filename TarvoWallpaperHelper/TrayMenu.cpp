@@ -7,8 +7,8 @@ namespace lumivo {
 constexpr const char* screensKey = "screens";
 
 TrayMenu::TrayMenu(SettingsStoring& settings_, StartAtLogin& startAtLogin_,
-                   WallpaperPlaying& player_)
-    : settings(settings_), startAtLogin(startAtLogin_), player(player_) {}
+                   WallpaperPlaying& player_, const PauseControl* pause_)
+    : settings(settings_), startAtLogin(startAtLogin_), player(player_), pause(pause_) {}
 
 void TrayMenu::launch(std::unique_ptr<StatusItemShowing> item) {
     statusItem = std::move(item);
@@ -59,8 +59,9 @@ void TrayMenu::update() {
     const MenuAction screens = mode == ScreenMode::SpanAcrossScreens ? MenuAction::screensSpan
                                : mode == ScreenMode::MainScreenOnly  ? MenuAction::screensMain
                                                                      : MenuAction::screensAll;
+    const std::optional<bool> paused = pause ? std::optional<bool>(pause->manual()) : std::nullopt;
     const StatusMenu menu =
-        statusMenu(MenuState{isDownloading, currentTitle, {}, screens, startAtLogin.checked()});
+        statusMenu(MenuState{isDownloading, currentTitle, paused, screens, startAtLogin.checked()});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "PauseControl.hpp"
 #include "ProgressToolTip.hpp"
 #include "ScreenMode.hpp"
 #include "SettingsStoring.hpp"
@@ -16,10 +17,12 @@
 namespace lumivo {
 
 // The tray icon and its menu, rebuilt from the helper's state: the wallpaper
-// playing, a download running, the "screens" setting and start at login.
+// playing, a download running, the "screens" setting, start at login and, with
+// a PauseControl, the manual pause.
 class TrayMenu {
   public:
-    TrayMenu(SettingsStoring& settings, StartAtLogin& startAtLogin, WallpaperPlaying& player);
+    TrayMenu(SettingsStoring& settings, StartAtLogin& startAtLogin, WallpaperPlaying& player,
+             const PauseControl* pause = nullptr);
 
     // Shows the first menu on the tray icon, if any (without one, menus are
     // built and dropped), and gives the player the stored screen mode.
@@ -42,6 +45,7 @@ class TrayMenu {
     SettingsStoring& settings;
     StartAtLogin& startAtLogin;
     WallpaperPlaying& player;
+    const PauseControl* pause;
     std::unique_ptr<StatusItemShowing> statusItem;
     std::optional<std::string> currentTitle;
     bool isDownloading = false;

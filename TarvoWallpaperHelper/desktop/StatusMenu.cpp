@@ -10,8 +10,8 @@ MenuEntry item(std::string title, char key, bool enabled, MenuAction action) {
     return MenuEntry{false, std::move(title), key, enabled, action, std::nullopt, {}};
 }
 
-MenuEntry checkable(std::string title, bool checked, MenuAction action) {
-    return MenuEntry{false, std::move(title), '\0', true, action, checked, {}};
+MenuEntry checkable(std::string title, bool checked, MenuAction action, bool enabled = true) {
+    return MenuEntry{false, std::move(title), '\0', enabled, action, checked, {}};
 }
 
 MenuEntry separator() {
@@ -33,7 +33,9 @@ StatusMenu statusMenu(const MenuState& state) {
     };
     StatusMenu extras;
     if (state.paused) {
-        extras.push_back(checkable("Pause Wallpaper", *state.paused, MenuAction::pauseWallpaper));
+        // As Stop Wallpaper: there is something to pause only while a title is set.
+        extras.push_back(checkable("Pause Wallpaper", *state.paused, MenuAction::pauseWallpaper,
+                                   state.currentTitle.has_value()));
     }
     if (state.screens) {
         MenuEntry screens = item("Screens", '\0', true, MenuAction::none);

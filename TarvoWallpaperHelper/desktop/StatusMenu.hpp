@@ -56,7 +56,8 @@ struct MenuState {
 // The tray menu for the helper's state: a disabled status line ("Downloading..."
 // while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
-// Updates; then the optional group (Pause Wallpaper, Screens, Start at Login);
+// Updates; then the optional group (Pause Wallpaper, enabled while a title is
+// set; Screens; Start at Login);
 // then Quit Helper, with separators between the groups.
 StatusMenu statusMenu(const MenuState& state);
 

@@ -74,6 +74,10 @@ class Outputs : public QObject {
     // all, so that finding out that OpenGL is software need not load one
     // (Mesa's llvmpipe stays resident at about 50 MiB once loaded).
     virtual bool mayOfferHardwareGl() const = 0;
+    // Whether other windows hide each surface of the last showOn() from view,
+    // in that order. A backend that cannot tell returns none hidden (an empty
+    // list, as here); a shorter list leaves the surfaces after it visible.
+    virtual std::vector<bool> hidden() const { return {}; }
 
   signals:
     // Monitors were added, removed, moved or resized, or the primary changed.
@@ -83,6 +87,9 @@ class Outputs : public QObject {
     void redrawNeeded();
     // The server closed a surface or the connection; `reason` is for the log.
     void lost(const QString& reason);
+    // The flags of hidden() changed while the surfaces stayed; a change that
+    // showOn() makes is read from hidden() after it, without this signal.
+    void hiddenChanged();
 };
 
 }  // namespace lumivo

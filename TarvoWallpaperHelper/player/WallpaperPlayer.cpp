@@ -1,5 +1,7 @@
 #include "WallpaperPlayer.hpp"
 
+#include <algorithm>
+
 #include "MpvLibrary.hpp"
 #include "RenderChoice.hpp"
 #include "RenderCore.hpp"
@@ -14,13 +16,13 @@ WallpaperPlayer::WallpaperPlayer(OutputsFactory outputs) : makeOutputs_(std::mov
 }
 
 WallpaperPlayer::~WallpaperPlayer() {
-    stop();
+    release();
 }
 
 void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
     // Throws before anything changes: the current wallpaper plays on.
     std::unique_ptr<Outputs> outputs = makeOutputs_();
-    stop();
+    release();
     outputs_ = std::move(outputs);
     std::string note;
     core_ = std::make_unique<RenderCore>(videoPath, chooseRenderPath(*outputs_, note));
@@ -29,7 +31,16 @@ void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
     }
     connect(core_.get(), &RenderCore::firstFrameShown, this, &WallpaperPlayer::firstFrameShown);
     connect(core_.get(), &RenderCore::playbackFailed, this, &WallpaperPlayer::playbackFailed);
-    connect(outputs_.get(), &Outputs::monitorsChanged, this, &WallpaperPlayer::layOut);
+    connect(outputs_.get(), &Outputs::monitorsChanged, this, [this] {
+        if (layOut()) {
+            emit visibilityChanged();
+        }
+    });
+    connect(outputs_.get(), &Outputs::hiddenChanged, this, [this] {
+        if (coverHidden()) {
+            emit visibilityChanged();
+        }
+    });
     connect(outputs_.get(), &Outputs::redrawNeeded, core_.get(), &RenderCore::redraw);
     connect(outputs_.get(), &Outputs::lost, this, [this](const QString& reason) {
         emit noted(QStringLiteral("Wallpaper display lost: ") + reason);
@@ -37,19 +48,29 @@ void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
         core_.reset();
     });
     layOut();
+    emit started();
 }
 
 void WallpaperPlayer::stop() {
+    const bool playing = isPlaying();
+    release();
+    if (playing) {
+        emit stopped();
+    }
+}
+
+void WallpaperPlayer::release() {
     // mpv first: its render context draws into the surfaces.
     core_.reset();
     outputs_.reset();
     shown_.clear();
+    hidden_.clear();
 }
 
 void WallpaperPlayer::setScreenMode(ScreenMode mode) {
     mode_ = mode;
-    if (core_) {
-        layOut();
+    if (core_ && layOut()) {
+        emit visibilityChanged();
     }
 }
 
@@ -79,9 +100,9 @@ long WallpaperPlayer::framesDrawn() const {
     return core_ ? core_->framesDrawn() : 0;
 }
 
-void WallpaperPlayer::layOut() {
+bool WallpaperPlayer::layOut() {
     if (!core_) {
-        return;
+        return false;
     }
     const std::vector<Monitor> monitors = outputs_->monitors();
     const ScreenLayout layout = layoutScreens(mode_, monitors);
@@ -91,13 +112,34 @@ void WallpaperPlayer::layOut() {
         indices.push_back(placement.monitor);
         shown_.push_back(monitors[placement.monitor]);
     }
+    bool changed = false;
     try {
         // The path lets go of surfaces that may go away before they do.
         core_->setLayout({}, {});
-        core_->setLayout(layout, outputs_->showOn(indices));
+        const std::vector<Output*> outputs = outputs_->showOn(indices);
+        // Covered before the first draw, so that a hidden monitor gets none.
+        changed = coverHidden();
+        core_->setLayout(layout, outputs);
     } catch (const std::exception& error) {
         emit playbackFailed(QString::fromStdString(error.what()));
     }
+    return changed;
+}
+
+bool WallpaperPlayer::coverHidden() {
+    std::vector<bool> hidden(shown_.size(), false);
+    const std::vector<bool> told = outputs_->hidden();
+    std::copy_n(told.begin(), std::min(told.size(), hidden.size()), hidden.begin());
+    if (core_) {
+        for (std::size_t i = 0; i < shown_.size(); ++i) {
+            core_->setCovered(shown_[i].name, hidden[i]);
+        }
+    }
+    if (hidden == hidden_) {
+        return false;
+    }
+    hidden_ = std::move(hidden);
+    return true;
 }
 
 }  // namespace lumivo

@@ -21,7 +21,8 @@ class RenderCore;
 // Shows one video file as a live wallpaper: muted, looping, decoded once and
 // aspect-filled onto the monitors the screen mode picks, each in a
 // desktop-level surface that takes no input. Follows monitors as they come,
-// go and change, without restarting the video. Idle or playing; at most one
+// go and change, without restarting the video. A monitor that windows hide
+// (as the display backend tells) is not drawn on. Idle or playing; at most one
 // display connection and one mpv instance exist at a time. GUI thread only.
 // Writes no log: the owner connects playbackFailed and noted to its log.
 class WallpaperPlayer : public QObject, public WallpaperPlaying {
@@ -53,8 +54,12 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     // Pauses decoding (the frame stays on screen) or resumes from that frame.
     // Applies to the current wallpaper; the next start plays unpaused.
     void setPaused(bool paused);
-    // A covered monitor is not drawn on; the decode goes on.
+    // A covered monitor is not drawn on; the decode goes on. Monitors that
+    // windows hide are covered by the player itself.
     void setCovered(const std::string& monitor, bool covered);
+    // Whether windows hide each monitor of shownMonitors(), in that order;
+    // empty when idle.
+    const std::vector<bool>& hiddenMonitors() const { return hidden_; }
 
     bool isPlaying() const { return outputs_ != nullptr; }
     // The monitors the wallpaper currently shows on.
@@ -63,6 +68,12 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     long framesDrawn() const;
 
   signals:
+    // A new wallpaper plays (start() succeeded); hiddenMonitors() is current.
+    void started();
+    // stop() removed the wallpaper that played.
+    void stopped();
+    // hiddenMonitors() changed while the same wallpaper plays.
+    void visibilityChanged();
     // The current wallpaper's first frame is on screen.
     void firstFrameShown();
     // The current wallpaper cannot be played; `reason` is mpv's.
@@ -72,7 +83,11 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void noted(const QString& message);
 
   private:
-    void layOut();
+    // Lays the wallpaper out and covers the hidden monitors; true when
+    // hiddenMonitors() changed.
+    bool layOut();
+    bool coverHidden();
+    void release();
 
     OutputsFactory makeOutputs_;
     ScreenMode mode_ = ScreenMode::AllScreens;
@@ -80,6 +95,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first
     std::vector<Monitor> shown_;
     std::future<void> loading_;  // prepare()'s; waited for on destruction
+    std::vector<bool> hidden_;
 };
 
 }  // namespace lumivo

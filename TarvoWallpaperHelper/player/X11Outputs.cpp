@@ -8,6 +8,7 @@
 #include <xcb/shm.h>
 
 #include <QAbstractEventDispatcher>
+#include <QSignalBlocker>
 #include <cstdlib>
 
 #include "HelperError.hpp"
@@ -80,6 +81,8 @@ X11Outputs::X11Outputs(const std::string& display) {
     aboutToBlock_ =
         connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
                 [this] { dispatch(false); });
+    coverage_ = std::make_unique<X11Coverage>(display.empty() ? nullptr : display.c_str());
+    connect(coverage_.get(), &X11Coverage::hiddenChanged, this, &Outputs::hiddenChanged);
     rescanSoon_.setSingleShot(true);
     rescanSoon_.setInterval(kRescanDelayMs);
     connect(&rescanSoon_, &QTimer::timeout, this, &X11Outputs::rescan);
@@ -216,8 +219,17 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
     outputs_ = std::move(kept);  // destroys the windows of monitors not shown on
     xcb_flush(connection_);
     std::vector<Output*> shown;
+    std::vector<QRect> covered;
     for (auto& output : outputs_) {
         shown.push_back(output.get());
+        const Rect& g = output->monitor().geometry;
+        covered.emplace_back(g.x, g.y, g.width, g.height);
+    }
+    {
+        // The caller reads hidden() after this; the signal is for changes of
+        // the windows alone.
+        const QSignalBlocker quiet(coverage_.get());
+        coverage_->setMonitors(covered);
     }
     return shown;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Outputs.hpp"
+#include "X11Coverage.hpp"
 #include "X11Output.hpp"
 
 struct _XDisplay;
@@ -17,7 +18,9 @@ namespace lumivo {
 // The X11 backend: its own connection to the X server (Xlib, so that EGL can
 // draw on it, with xcb for everything else), the monitors from RandR
 // (`xrandr --setmonitor` ones included), and one desktop window per monitor
-// shown on. Follows RandR changes within a second. GUI thread only.
+// shown on. Follows RandR changes within a second, and the window manager
+// (X11Coverage, on a connection of its own) for windows that hide the monitors
+// shown on. GUI thread only.
 class X11Outputs : public Outputs {
     Q_OBJECT
   public:
@@ -33,6 +36,7 @@ class X11Outputs : public Outputs {
     // Whether the server offers DRI3, DRI2 with a driver, or NVIDIA's GLX:
     // without them every OpenGL driver on it draws in software.
     bool mayOfferHardwareGl() const override { return directRendering_; }
+    std::vector<bool> hidden() const override { return coverage_->hidden(); }
 
   private:
     struct CloseDisplay {
@@ -56,6 +60,7 @@ class X11Outputs : public Outputs {
     bool directRendering_ = false;
     std::vector<Monitor> monitors_;
     std::vector<std::unique_ptr<X11Output>> outputs_;
+    std::unique_ptr<X11Coverage> coverage_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer rescanSoon_;
     QMetaObject::Connection aboutToBlock_;

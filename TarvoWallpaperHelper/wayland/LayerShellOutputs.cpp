@@ -208,7 +208,7 @@ std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& i
                                           .arg(QString::fromStdString(closed ? closed->info().name
                                                                              : "an output")));
                         },
-                    .hiddenChanged = nullptr,
+                    .hiddenChanged = [this] { emit hiddenChanged(); },
                 });
             kept.push_back({global, std::move(surface)});
         }
@@ -222,6 +222,14 @@ std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& i
     }
     shown_ = std::move(kept);
     return result;
+}
+
+std::vector<bool> LayerShellOutputs::hidden() const {
+    std::vector<bool> flags;
+    for (const auto& shown : shown_) {
+        flags.push_back(shown.output->hidden());
+    }
+    return flags;
 }
 
 std::unique_ptr<FrameBuffer> LayerShellOutputs::createFrameBuffer(int width, int height) {

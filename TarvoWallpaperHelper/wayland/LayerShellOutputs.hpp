@@ -32,6 +32,9 @@ class LayerShellOutputs : public Outputs {
 
     std::vector<Monitor> monitors() const override;
     std::vector<Output*> showOn(const std::vector<std::size_t>& monitors) override;
+    // A surface is hidden while the frame it asked for has not come for a
+    // second: compositors call back only for what can be seen.
+    std::vector<bool> hidden() const override;
     std::unique_ptr<FrameBuffer> createFrameBuffer(int width, int height) override;
     EglNativeDisplay eglDisplay() const override;
     // Whether the compositor takes GPU buffers (linux-dmabuf or wl_drm).

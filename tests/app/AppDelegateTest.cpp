@@ -57,8 +57,8 @@ struct Rig {
                                      nullptr, nullptr};
         sources.cancelTransfers = [this] { ++w.cancels; };
         sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
-        AppDelegate::Platform platform{fake(), fake(),  fake(),  fake(),
-                                       fake(), nullptr, nullptr, std::nullopt};
+        AppDelegate::Platform platform{fake(),  fake(),  fake(),       fake(), fake(),
+                                       nullptr, nullptr, std::nullopt, nullptr};
         platform.autostart.emplace(root / "config/autostart/app.lumivo.Helper.desktop",
                                    "/usr/bin/lumivo-helper");
         platform.makeStatusItem = [this, fake](auto handler, Logging&) {

@@ -123,7 +123,8 @@ verify "the welcome flag is stored" grep -rqx 'hasShownWelcome=true' "$XDG_CONFI
 e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
 menu_after_launch() {
     diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
-        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Screens	1	' \
+        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Pause Wallpaper	0		[ ]' \
+        'Screens	1	' \
         '> All Screens	1		(*)' '> Span Across Screens	1		( )' '> Main Screen Only	1		( )' \
         'Start at Login	1		[ ]' - 'Quit Helper	1	Control+Q')
 }

@@ -22,6 +22,7 @@
 #   - XDG_RUNTIME_DIR (mode 0700), HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and
 #     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files;
 #   - QT_QPA_PLATFORM=xcb;
+#   - DBUS_SYSTEM_BUS_ADDRESS naming no bus (e2e_start_system_bus sets a real one);
 #   - a trap that stops every process started through this library (Xvfb, Xorg,
 #     sway, e2e_spawn, e2e_proc_start) and removes E2E_TMP (kept when E2E_KEEP is
 #     set, for a look at screenshots and logs), however the script ends.
@@ -63,6 +64,9 @@ export XDG_DATA_HOME="$E2E_TMP/home/.local/share"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
+# No system bus unless e2e_start_system_bus starts a private one: the helper
+# must not read this machine's lock or power state (on battery, it would rest).
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_TMP/no-system-bus"
 
 E2E_MAIN_PID=$BASHPID
 

@@ -104,7 +104,8 @@ verify "the icon registers once a tray starts" e2e_wait_for 10 tray_has_item
 # ---- Start at Login ---------------------------------------------------------
 menu_at_login() {
     diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
-        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Screens	1	' \
+        'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Pause Wallpaper	0		[ ]' \
+        'Screens	1	' \
         '> All Screens	1		(*)' '> Span Across Screens	1		( )' '> Main Screen Only	1		( )' \
         'Start at Login	1		[ ]' - 'Quit Helper	1	Control+Q')
 }

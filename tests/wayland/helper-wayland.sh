@@ -103,6 +103,25 @@ swaymsg output HEADLESS-2 disable >/dev/null
 verify "an output that goes away leaves the other playing" moving HEADLESS-1
 swaymsg output HEADLESS-2 enable >/dev/null
 verify "an output that comes back gets its surface again" e2e_wait_for 10 moving HEADLESS-2
+# A fullscreen window hides the wallpaper on its output (sway then stops
+# calling back for the surface); the decode rests when every output is hidden.
+cover() { # OUTPUT : a fullscreen foot window there
+    swaymsg focus output "$1" >/dev/null
+    e2e_spawn foot --title="cover-$1" sh -c 'exec sleep 600' 2>/dev/null
+    COVER[$1]=$E2E_LAST_PID
+    e2e_wait_for 10 swaymsg "[title=\"^cover-$1\$\"] fullscreen enable" >/dev/null
+}
+declare -A COVER=()
+cover HEADLESS-1
+sleep 1.5 # a surface counts as hidden after a second without frames
+verify "one covered output of two does not pause" eval '! has_line "Paused: "'
+verify "the other goes on playing" moving HEADLESS-2
+cover HEADLESS-2
+verify "both covered pauses the decode" wait_line "Paused: desktop covered"
+kill "${COVER[HEADLESS-2]}"
+verify "uncovering one resumes it" wait_line "Resumed"
+verify "with new frames there" moving HEADLESS-2
+kill "${COVER[HEADLESS-1]}"
 verify "Stop Wallpaper in the menu" eval 'wait_menu "Stop Wallpaper	1	Control+S" && tray click "Stop Wallpaper"'
 verify "stops it" wait_line "Stopped wallpaper"
 verify "and takes the surfaces away" e2e_wait_for 5 still HEADLESS-1
