@@ -61,7 +61,7 @@ peer() {
     curl -sS --fail --cacert "$SSL_CERT_FILE" -o "$tmp/peer.mp4" "$url" && openssl dgst -sha256 -r "$tmp/peer.mp4" > "$tmp/peer.out"
 }
 us() { echo $(( $(date +%s%N) / 1000 )); }
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$(dirname "$0")/lib.sh"
 
 : > "$tmp/ours.us"; : > "$tmp/peer.us"; : > "$tmp/rss.kib"
 for ((i = 0; i <= runs; i++)); do

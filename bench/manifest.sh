@@ -31,7 +31,7 @@ if [ "$ours" != "$id" ] || [ "$theirs" != "$id" ]; then
   exit 1
 fi
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$(dirname "$0")/lib.sh"
 
 # Median wall time in ms of `runs` runs of a command (after one warm-up run).
 process_ms() {

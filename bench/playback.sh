@@ -24,6 +24,7 @@
 # Usage: bench/playback.sh [build-dir]   (default $LUMIVO_BUILD_DIR or build)
 BUILD=$(realpath "${1:-${LUMIVO_BUILD_DIR:-build}}")
 source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
+source "$(dirname "$0")/lib.sh"
 set -e
 
 DRIVER=$BUILD/tests/e2e/player-driver
@@ -34,7 +35,6 @@ DRIVER=$BUILD/tests/e2e/player-driver
 ROUNDS=${ROUNDS:-3}
 MEASURE=${MEASURE_SECONDS:-8}
 STARTS=${STARTS:-10}
-TICKS=$(getconf CLK_TCK)
 SMALL=$(cd "$(dirname "$0")/../tests/data/video" && pwd)/wide-16x9.mp4
 
 CLIP=$E2E_TMP/hd-1080p30.mp4
@@ -47,26 +47,6 @@ MPV_OPTIONS=(--no-config --aid=no --sid=no --loop-file=inf --idle=yes
     --load-stats-overlay=no --load-osd-console=no --load-auto-profiles=no --ytdl=no --osc=no
     --input-default-bindings=no --input-vo-keyboard=no --access-references=no --no-terminal
     --no-border)
-
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-status_kib() { awk -v key="$2:" '$1 == key {print $2}' "/proc/$1/status"; }
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-ticks_of() {
-    local pid sum=0
-    for pid in "$@"; do sum=$((sum + $(cpu_ticks "$pid"))); done
-    echo "$sum"
-}
-
-# measure PID... : "<cpu % summed> <peak RSS MiB of the first>" over MEASURE seconds.
-measure() {
-    sleep 1
-    local before after
-    before=$(ticks_of "$@")
-    sleep "$MEASURE"
-    after=$(ticks_of "$@")
-    awk -v t=$((after - before)) -v hz="$TICKS" -v s="$MEASURE" -v hwm="$(status_kib "$1" VmHWM)" \
-        'BEGIN { printf "%.1f %.1f\n", 100 * t / hz / s, hwm / 1024 }'
-}
 
 # ours NAME [ENV...] : "<cpu %> <peak RSS MiB> <frames per second per window>".
 ours() {
@@ -105,11 +85,6 @@ peers() {
     done
 }
 
-column() { printf '%s\n' "${@:2}" | cut -d' ' -f"$1" | median; }
-ratio_line() { # figure ours peer-name peer target
-    awk -v f="$1" -v a="$2" -v p="$3" -v b="$4" -v t="$5" 'BEGIN {
-        printf "%s %s peer=%s %s ratio=%.2f target=%s\n", f, a, p, b, (b > 0 ? a / b : 0), t }'
-}
 
 # --- one 1920x1080 monitor ------------------------------------------------------
 e2e_start_xvfb 1920x1080

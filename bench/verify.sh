@@ -41,7 +41,7 @@ ms() {
     end=$(date +%s%N)
     echo $(( (end - start) / 1000 ))
 }
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$(dirname "$0")/lib.sh"
 
 : > "$tmp/ours"; : > "$tmp/openssl"; : > "$tmp/sha256sum"
 for ((i = 0; i <= runs; i++)); do

@@ -16,6 +16,7 @@
 # Usage: bench/wayland.sh [build-dir]   (default $LUMIVO_BUILD_DIR or build)
 BUILD=$(realpath "${1:-${LUMIVO_BUILD_DIR:-build}}")
 source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
+source "$(dirname "$0")/lib.sh"
 set -e
 
 DRIVER=$BUILD/tests/e2e/player-driver
@@ -26,7 +27,6 @@ DRIVER=$BUILD/tests/e2e/player-driver
 ROUNDS=${ROUNDS:-3}
 MEASURE=${MEASURE_SECONDS:-8}
 STARTS=${STARTS:-10}
-TICKS=$(getconf CLK_TCK)
 
 CLIP=$E2E_TMP/hd-1080p30.mp4
 ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=4 \
@@ -34,25 +34,6 @@ ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=
 MPV_OPTIONS=(--no-config --aid=no --sid=no --loop-file=inf --panscan=1.0 --hwdec=auto-safe
     --stop-screensaver=no --load-scripts=no --osc=no --input-default-bindings=no --no-terminal
     --fs)
-
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-hwm_kib() { awk '$1 == "VmHWM:" {print $2}' "/proc/$1/status"; }
-median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-ticks_of() {
-    local pid sum=0
-    for pid in "$@"; do sum=$((sum + $(cpu_ticks "$pid"))); done
-    echo "$sum"
-}
-# measure PID... : "<cpu % summed> <peak RSS MiB of the first>".
-measure() {
-    sleep 1
-    local before after
-    before=$(ticks_of "$@")
-    sleep "$MEASURE"
-    after=$(ticks_of "$@")
-    awk -v t=$((after - before)) -v hz="$TICKS" -v s="$MEASURE" -v hwm="$(hwm_kib "$1")" \
-        'BEGIN { printf "%.1f %.1f\n", 100 * t / hz / s, hwm / 1024 }'
-}
 
 # The Qt side of the driver runs as a native Wayland client, with no X server
 # to fall back to.
@@ -98,26 +79,28 @@ peers() {
     done
 }
 
-column() { printf '%s\n' "${@:2}" | cut -d' ' -f"$1" | median; }
-ratio_line() { # figure ours peer-name peer target
-    awk -v f="$1" -v a="$2" -v p="$3" -v b="$4" -v t="$5" 'BEGIN {
-        printf "%s %s peer=%s %s ratio=%.2f target=%s\n", f, a, p, b, (b > 0 ? a / b : 0), t }'
+# rounds LABEL OUTPUT... : ROUNDS rounds of both paths and their peers on the
+# outputs; fills SW, SHM, GL and GPU with "<cpu %> <peak RSS MiB>" lines.
+rounds() {
+    local label=$1 round
+    shift
+    SW=() SHM=() GL=() GPU=()
+    for ((round = 1; round <= ROUNDS; round++)); do
+        SW+=("$(ours "sw-$label-$round")")
+        SHM+=("$(peers "$@" -- --vo=wlshm)")
+        GL+=("$(ours "gl-$label-$round" LUMIVO_RENDER=gl)")
+        GPU+=("$(peers "$@" -- --vo=gpu --gpu-sw=yes --gpu-context=wayland)")
+        echo "$label, round $round (cpu %, peak rss MiB): software ${SW[-1]}," \
+            "mpv wlshm ${SHM[-1]}, OpenGL ${GL[-1]}, mpv gpu ${GPU[-1]}"
+    done
 }
 
 # --- one 1920x1080 output -----------------------------------------------------
 e2e_start_sway 1920x1080
-sw1=() shm1=() gl1=() gpu1=()
-for ((round = 1; round <= ROUNDS; round++)); do
-    sw1+=("$(ours "sw1-$round")")
-    shm1+=("$(peers HEADLESS-1 -- --vo=wlshm)")
-    gl1+=("$(ours "gl1-$round" LUMIVO_RENDER=gl)")
-    gpu1+=("$(peers HEADLESS-1 -- --vo=gpu --gpu-sw=yes --gpu-context=wayland)")
-    echo "one output, round $round (cpu %, peak rss MiB): software ${sw1[-1]}," \
-        "mpv wlshm ${shm1[-1]}, OpenGL ${gl1[-1]}, mpv gpu ${gpu1[-1]}"
-done
-ratio_line wayland_cpu_pct "$(column 1 "${sw1[@]}")" mpv-wlshm "$(column 1 "${shm1[@]}")" "<=1.05"
-ratio_line wayland_gl_cpu_pct "$(column 1 "${gl1[@]}")" mpv-gpu-sw "$(column 1 "${gpu1[@]}")" "<=1.05"
-awk -v a="$(column 2 "${sw1[@]}")" -v b="$(column 2 "${shm1[@]}")" 'BEGIN {
+rounds "one output" HEADLESS-1
+ratio_line wayland_cpu_pct "$(column 1 "${SW[@]}")" mpv-wlshm "$(column 1 "${SHM[@]}")" "<=1.05"
+ratio_line wayland_gl_cpu_pct "$(column 1 "${GL[@]}")" mpv-gpu-sw "$(column 1 "${GPU[@]}")" "<=1.05"
+awk -v a="$(column 2 "${SW[@]}")" -v b="$(column 2 "${SHM[@]}")" 'BEGIN {
     printf "wayland_peak_rss_mib %s peer=mpv-wlshm %s target=value<=%.1f\n", a, b, b + 30 }'
 
 e2e_proc_start ttff "$DRIVER"
@@ -136,17 +119,8 @@ swaymsg output HEADLESS-1 mode 1280x720 pos 0 0 >/dev/null
 swaymsg create_output >/dev/null
 e2e_wait_for 5 e2e_sway_has_output HEADLESS-2
 swaymsg output HEADLESS-2 mode 1280x720 pos 1280 0 >/dev/null
-sw2=() shm2=() gl2=() gpu2=()
-for ((round = 1; round <= ROUNDS; round++)); do
-    sw2+=("$(ours "sw2-$round")")
-    shm2+=("$(peers HEADLESS-1 HEADLESS-2 -- --vo=wlshm)")
-    gl2+=("$(ours "gl2-$round" LUMIVO_RENDER=gl)")
-    gpu2+=("$(peers HEADLESS-1 HEADLESS-2 -- --vo=gpu --gpu-sw=yes --gpu-context=wayland)")
-    echo "two outputs, round $round (cpu %, peak rss MiB): software ${sw2[-1]}," \
-        "2 mpv wlshm ${shm2[-1]}, OpenGL ${gl2[-1]}, 2 mpv gpu ${gpu2[-1]}"
-done
-ratio_line wayland_cpu_2out_pct "$(column 1 "${sw2[@]}")" 2xmpv-wlshm "$(column 1 "${shm2[@]}")" "<=0.6"
-ratio_line wayland_gl_cpu_2out_pct "$(column 1 "${gl2[@]}")" 2xmpv-gpu-sw "$(column 1 "${gpu2[@]}")" \
+rounds "two outputs" HEADLESS-1 HEADLESS-2
+ratio_line wayland_cpu_2out_pct "$(column 1 "${SW[@]}")" 2xmpv-wlshm "$(column 1 "${SHM[@]}")" "<=0.6"
+ratio_line wayland_gl_cpu_2out_pct "$(column 1 "${GL[@]}")" 2xmpv-gpu-sw "$(column 1 "${GPU[@]}")" \
     "<=0.8"
-
 exit 0
