@@ -113,20 +113,27 @@ void SessionState::ask(QDBusConnection& bus, const QDBusMessage& message, OnRepl
             });
 }
 
+// Asks for a boolean and sets `source` from the answer, unless news came
+// meanwhile; an error answer counts the service as missing.
+void SessionState::askFlag(QDBusConnection& bus, const QDBusMessage& message, Source& source) {
+    const unsigned generation = source.generation;
+    ask(bus, message, [this, &source, generation](const QDBusMessage& reply) {
+        if (generation != source.generation) {
+            return;
+        }
+        if (const auto value = boolReply(reply)) {
+            found(source);
+            set(source, *value);
+        } else {
+            missing(source);
+        }
+    });
+}
+
 void SessionState::askScreensaver() {
-    const unsigned generation = screensaver_.generation;
-    ask(session_, call(kScreenSaver, kScreenSaverPath, kScreenSaver, QStringLiteral("GetActive")),
-        [this, generation](const QDBusMessage& reply) {
-            if (generation != screensaver_.generation) {
-                return;
-            }
-            if (const auto active = boolReply(reply)) {
-                found(screensaver_);
-                set(screensaver_, *active);
-            } else {
-                missing(screensaver_);
-            }
-        });
+    askFlag(session_,
+            call(kScreenSaver, kScreenSaverPath, kScreenSaver, QStringLiteral("GetActive")),
+            screensaver_);
 }
 
 void SessionState::onActiveChanged(bool active) {
@@ -138,20 +145,9 @@ void SessionState::onActiveChanged(bool active) {
 // This process's session, by its process id; failing that, by XDG_SESSION_ID
 // (a helper started outside the session, by a user service for one).
 void SessionState::findSession() {
-    const unsigned generation = locked_.generation;
-    ask(system_,
-        call(kLogin1, kLogin1Path, kLogin1Manager, QStringLiteral("GetSessionByPID"),
-             {QVariant::fromValue(static_cast<quint32>(::getpid()))}),
-        [this, generation](const QDBusMessage& reply) {
-            if (generation != locked_.generation) {
-                return;
-            }
-            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-                followSession(reply.arguments().constFirst().value<QDBusObjectPath>().path());
-            } else {
-                askSessionByEnvironment();
-            }
-        });
+    askSession(QStringLiteral("GetSessionByPID"),
+               {QVariant::fromValue(static_cast<quint32>(::getpid()))},
+               [this] { askSessionByEnvironment(); });
 }
 
 void SessionState::askSessionByEnvironment() {
@@ -160,16 +156,23 @@ void SessionState::askSessionByEnvironment() {
         missing(locked_);
         return;
     }
+    askSession(QStringLiteral("GetSession"), {id}, [this] { missing(locked_); });
+}
+
+// Asks logind's manager for a session object and follows it, or else runs
+// `otherwise`.
+void SessionState::askSession(const QString& method, const QVariantList& arguments,
+                              std::function<void()> otherwise) {
     const unsigned generation = locked_.generation;
-    ask(system_, call(kLogin1, kLogin1Path, kLogin1Manager, QStringLiteral("GetSession"), {id}),
-        [this, generation](const QDBusMessage& reply) {
+    ask(system_, call(kLogin1, kLogin1Path, kLogin1Manager, method, arguments),
+        [this, generation, otherwise = std::move(otherwise)](const QDBusMessage& reply) {
             if (generation != locked_.generation) {
                 return;
             }
             if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
                 followSession(reply.arguments().constFirst().value<QDBusObjectPath>().path());
             } else {
-                missing(locked_);
+                otherwise();
             }
         });
 }
@@ -188,35 +191,14 @@ void SessionState::followSession(const QString& path) {
 }
 
 void SessionState::askLocked() {
-    const unsigned generation = locked_.generation;
-    ask(system_, getProperty(kLogin1, sessionPath_, kLogin1Session, QStringLiteral("LockedHint")),
-        [this, generation](const QDBusMessage& reply) {
-            if (generation != locked_.generation) {
-                return;
-            }
-            if (const auto lockedHint = boolReply(reply)) {
-                found(locked_);
-                set(locked_, *lockedHint);
-            } else {
-                missing(locked_);
-            }
-        });
+    askFlag(system_,
+            getProperty(kLogin1, sessionPath_, kLogin1Session, QStringLiteral("LockedHint")),
+            locked_);
 }
 
 void SessionState::askBattery() {
-    const unsigned generation = battery_.generation;
-    ask(system_, getProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery")),
-        [this, generation](const QDBusMessage& reply) {
-            if (generation != battery_.generation) {
-                return;
-            }
-            if (const auto onBattery = boolReply(reply)) {
-                found(battery_);
-                set(battery_, *onBattery);
-            } else {
-                missing(battery_);
-            }
-        });
+    askFlag(system_, getProperty(kUPower, kUPowerPath, kUPower, QStringLiteral("OnBattery")),
+            battery_);
 }
 
 void SessionState::onPropertiesChanged(const QString& interface, const QVariantMap& changed,

@@ -51,6 +51,9 @@ class SessionState : public QObject {
         const char* missingLine;
     };
 
+    void askFlag(QDBusConnection& bus, const QDBusMessage& message, Source& source);
+    void askSession(const QString& method, const QVariantList& arguments,
+                    std::function<void()> otherwise);
     void askScreensaver();
     void findSession();
     void askSessionByEnvironment();
