@@ -29,38 +29,23 @@ chmod +x "$E2E_TMP/bin/xdg-open"
 export PATH="$E2E_TMP/bin:$PATH"
 
 # ---- fixtures: the developer checkout and the HTTPS gallery -----------------
-record() { # id title videoUrl file
-    printf '{"id":"%s","slug":"%s","title":"%s","category":"Test","thumbnailUrl":"/t.png",' \
-        "$1" "$1" "$2"
-    printf '"videoUrl":"%s","sha256":"%s","bytes":%s,"duration":2.0,"width":640,' \
-        "$3" "$(sha256sum <"$4" | cut -c1-64)" "$(stat -c %s "$4")"
-    printf '"height":360,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"}'
-}
 rm -rf "$ROOT"
 trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
 mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" "$E2E_TMP/site/api" "$E2E_TMP/site/videos"
 cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
 cp "$DATA/video/classic-4x3.mp4" "$E2E_TMP/site/videos/remote.mp4"
-echo "[$(record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
+echo "[$(e2e_record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
     >"$PUBLIC/api/wallpapers.json"
 REMOTE=$E2E_TMP/site/videos/remote.mp4
 # "fifo" names a checkout file that is a FIFO; "stall" a download that stalls.
-echo "[$(record remote "Remote Clip" "$PROD/videos/remote.mp4" "$REMOTE"),
-$(record fifo "Fifo Clip" "$PROD/assets/wallpapers/fifo.mp4" "$REMOTE"),
-$(record stall "Stalled Clip" "$PROD/stall/videos/remote.mp4" "$REMOTE")]" \
+echo "[$(e2e_record remote "Remote Clip" "$PROD/videos/remote.mp4" "$REMOTE"),
+$(e2e_record fifo "Fifo Clip" "$PROD/assets/wallpapers/fifo.mp4" "$REMOTE"),
+$(e2e_record stall "Stalled Clip" "$PROD/stall/videos/remote.mp4" "$REMOTE")]" \
     >"$E2E_TMP/site/api/wallpapers.json"
 e2e_spawn "$PY" "$HERE/https_server.py" "$E2E_TMP/site" "$PORT" "$DATA/tls/server.pem" \
     "$DATA/tls/server.key" "$SERVED" >/dev/null
 
 # ---- helpers (checks run these in a subshell of this shell) ----------------
-# verify NAME CMD... : check, with CMD never the last command of the check's
-# subshell. Bash 5.2 runs the EXIT trap (the cleanup!) in a subshell whose last
-# command it execs directly; ending on a builtin avoids that.
-returning() {
-    "$@"
-    return $?
-}
-verify() { check "$1" returning "${@:2}"; }
 has_line() { grep -qxF "[LumivoHelper] $1" "$LOG"; }
 line_count() { grep -cxF "[LumivoHelper] $1" "$LOG"; }
 lines_are() { [ "$(line_count "$1")" -eq "$2" ]; } # LINE COUNT
@@ -282,7 +267,7 @@ entries=()
 mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" # the checkout is back
 for k in 0 1 2; do
     cp "$DATA/video/${clips[k]}.mp4" "$PUBLIC/assets/wallpapers/${ids[k]}.mp4"
-    entries+=("$(record "${ids[k]}" "${titles[k]}" "$PROD/assets/wallpapers/${ids[k]}.mp4" \
+    entries+=("$(e2e_record "${ids[k]}" "${titles[k]}" "$PROD/assets/wallpapers/${ids[k]}.mp4" \
         "$PUBLIC/assets/wallpapers/${ids[k]}.mp4")")
 done
 (IFS=,; echo "[${entries[*]}]") >"$PUBLIC/api/wallpapers.json"

@@ -12,11 +12,6 @@ LOG=$E2E_TMP/activated.log
 cmake --install "$BUILD" --prefix "$PREFIX" >"$E2E_TMP/install.out" 2>&1 ||
     { cat "$E2E_TMP/install.out"; exit 1; }
 
-returning() {
-    "$@"
-    return $?
-}
-verify() { check "$1" returning "${@:2}"; }
 service_exec() { grep -qxF "Exec=$PREFIX/bin/lumivo-helper --gapplication-service" \
     "$PREFIX/share/dbus-1/services/app.lumivo.Helper.service"; }
 verify "launcher installed" test -x "$PREFIX/bin/lumivo-helper"

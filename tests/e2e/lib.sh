@@ -279,6 +279,41 @@ check() {
     fi
 }
 
+# verify NAME CMD... : check, with CMD never the last command of the check's
+# subshell. Bash 5.2 runs the EXIT trap (the cleanup!) in a subshell whose last
+# command it execs directly; ending on a builtin avoids that.
+returning() {
+    "$@"
+    return $?
+}
+verify() { check "$1" returning "${@:2}"; }
+
+# e2e_record ID TITLE VIDEO_URL FILE : one manifest record for FILE, as JSON.
+e2e_record() {
+    printf '{"id":"%s","slug":"%s","title":"%s","category":"Test","thumbnailUrl":"/t.png",' \
+        "$1" "$1" "$2"
+    printf '"videoUrl":"%s","sha256":"%s","bytes":%s,"duration":2.0,"width":640,' \
+        "$3" "$(sha256sum <"$4" | cut -c1-64)" "$(stat -c %s "$4")"
+    printf '"height":360,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"}'
+}
+
+# e2e_helper_start NAME ARGS... : runs $HELPER with its own log
+# "$E2E_TMP/NAME.log" (sets LOG and PID) until it owns its bus name (its start
+# line follows that); a URL sent before would start a second helper.
+e2e_helper_start() {
+    LOG=$E2E_TMP/$1.log
+    e2e_spawn "$HELPER" "${@:2}" 2>"$LOG"
+    PID=$E2E_LAST_PID
+    e2e_wait_for 10 grep -q 'Helper started' "$LOG"
+}
+# e2e_helper_send URL : hands URL to the running helper.
+e2e_helper_send() { timeout 10 "$HELPER" "$1"; }
+# e2e_helper_terminate : SIGTERM to the helper of e2e_helper_start; waits for it.
+e2e_helper_terminate() {
+    kill -TERM "$PID"
+    wait "$PID" 2>/dev/null
+}
+
 # e2e_finish : prints the tally and exits 1 when any check failed (or none ran).
 e2e_finish() {
     echo "$E2E_PASSED passed, $E2E_FAILED failed"

@@ -21,43 +21,17 @@ CACHE=$XDG_CACHE_HOME/Lumivo/wallpapers
 export SSL_CERT_FILE=$DATA/tls/ca.pem
 : >"$SERVED"
 
-record() { # id title videoUrl file
-    printf '{"id":"%s","slug":"%s","title":"%s","category":"Test","thumbnailUrl":"/t.png",' \
-        "$1" "$1" "$2"
-    printf '"videoUrl":"%s","sha256":"%s","bytes":%s,"duration":2.0,"width":640,' \
-        "$3" "$(sha256sum <"$4" | cut -c1-64)" "$(stat -c %s "$4")"
-    printf '"height":360,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"}'
-}
 rm -rf "$ROOT"
 trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
 mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" "$E2E_TMP/site/api" "$E2E_TMP/site/videos"
 cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
 cp "$DATA/video/classic-4x3.mp4" "$E2E_TMP/site/videos/remote.mp4"
-echo "[$(record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
+echo "[$(e2e_record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
     >"$PUBLIC/api/wallpapers.json"
-echo "[$(record remote "Remote Clip" "$PROD/videos/remote.mp4" "$E2E_TMP/site/videos/remote.mp4")]" \
+echo "[$(e2e_record remote "Remote Clip" "$PROD/videos/remote.mp4" "$E2E_TMP/site/videos/remote.mp4")]" \
     >"$E2E_TMP/site/api/wallpapers.json"
 
 # ---- helpers (checks run these in a subshell of this shell) ----------------
-returning() {
-    "$@"
-    return $?
-}
-verify() { check "$1" returning "${@:2}"; }
-# start NAME ARGS... : a helper with its own log "$E2E_TMP/NAME.log" (LOG, PID),
-# once it owns its bus name (its start line follows that); a URL sent before
-# would start a second helper.
-start() {
-    LOG=$E2E_TMP/$1.log
-    e2e_spawn "$HELPER" "${@:2}" 2>"$LOG"
-    PID=$E2E_LAST_PID
-    e2e_wait_for 10 grep -q 'Helper started' "$LOG"
-}
-send() { timeout 10 "$HELPER" "$1"; }
-terminate() {
-    kill -TERM "$PID"
-    wait "$PID" 2>/dev/null
-}
 start_server() {
     e2e_spawn "$PY" "$HERE/https_server.py" "$E2E_TMP/site" "$PORT" "$DATA/tls/server.pem" \
         "$DATA/tls/server.key" "$SERVED" >/dev/null
@@ -78,7 +52,7 @@ menu_has() { tray menu | grep -xF "$1" >/dev/null; }
 wait_menu() { e2e_wait_for 10 menu_has "$1"; }
 # Once a ping handed over is logged, every command queued before it (the
 # restore among them) has run.
-settled() { send lumivo://ping && wait_line ping; }
+settled() { e2e_helper_send lumivo://ping && wait_line ping; }
 # The helper's player holds the file open and the screen shows a picture.
 plays() {
     ls -l "/proc/$PID/fd" | grep -qF -- "-> $1" || return 1
@@ -92,7 +66,7 @@ remembers_nothing() { ! grep -sq '^\[lastWallpaper\]' "$CONF"; }
 e2e_start_xvfb 640x360
 
 # ---- --autostart: no welcome, no tray yet, and no word about it -------------
-start autostart --autostart
+e2e_helper_start autostart --autostart
 verify "an autostart starts without a welcome" wait_line "Helper started. Manifest: $PROD/api/wallpapers.json"
 verify "and leaves the welcome flag unset" test -z "$(grep -s hasShownWelcome "$CONF")"
 verify "commands work while no tray is there" settled
@@ -118,70 +92,70 @@ verify "the item is checked" wait_menu 'Start at Login	1		[x]'
 tray click "Start at Login"
 verify "unchecking it removes the entry" e2e_wait_for 10 test ! -e "$ENTRY"
 verify "the item is unchecked" wait_menu 'Start at Login	1		[ ]'
-terminate
+e2e_helper_terminate
 mkdir -p "$(dirname "$CONF")"
 printf '[General]\nhasShownWelcome=true\n' >>"$CONF"
 
 # ---- a checkout wallpaper comes back without any manifest -------------------
-start checkout
+e2e_helper_start checkout
 verify "plain start" wait_line "Helper started. Manifest: $PROD/api/wallpapers.json"
-send lumivo://apply/local
+e2e_helper_send lumivo://apply/local
 verify "applied from the checkout" wait_line "Applied Local Clip"
-terminate
+e2e_helper_terminate
 mv "$PUBLIC/api/wallpapers.json" "$E2E_TMP/local-manifest.json" # and no server runs
-start restore-checkout
+e2e_helper_start restore-checkout
 verify "the checkout wallpaper is restored" wait_line "Restored Local Clip"
 verify "it plays on screen" wait_plays "$PUBLIC/assets/wallpapers/local.mp4"
 verify "the menu shows it" wait_menu "Playing: Local Clip	0	"
 verify "no manifest was read" test "$(lines_matching 'manifest')" -eq 0
 verify "no alert" alert_gone
-terminate
+e2e_helper_terminate
 
 # ---- a cached wallpaper comes back with the server gone ---------------------
 start_server
-start cache
-send lumivo://apply/remote
+e2e_helper_start cache
+e2e_helper_send lumivo://apply/remote
 verify "applied over HTTPS" wait_line "Applied Remote Clip" 20
-terminate
+e2e_helper_terminate
 stop_server
 before=$(wc -l <"$SERVED")
-start restore-cache
+e2e_helper_start restore-cache
 verify "the cached wallpaper is restored" wait_line "Restored Remote Clip"
 CACHED=$(ls "$CACHE"/remote-*.mp4)
 verify "it plays from the cache" wait_plays "$CACHED"
 verify "the menu shows it" wait_menu "Playing: Remote Clip	0	"
 verify "nothing was fetched" test "$(wc -l <"$SERVED")" -eq "$before"
 verify "no alert" alert_gone
-terminate
+e2e_helper_terminate
 
 # ---- a start with a URL carries out the URL instead -------------------------
-start with-url lumivo://ping
+e2e_helper_start with-url lumivo://ping
 verify "the URL is carried out" wait_line ping
 verify "and nothing is restored" settled
 verify "nothing plays" plays_nothing
-terminate
+e2e_helper_terminate
 
 # ---- a stopped wallpaper stays stopped --------------------------------------
-start stopping
+e2e_helper_start stopping
 verify "restored once more" wait_line "Restored Remote Clip"
-send lumivo://stop
+e2e_helper_send lumivo://stop
 verify "stopped" wait_line "Stopped wallpaper"
-terminate
+e2e_helper_terminate
 verify "a stop forgets it" remembers_nothing
-start after-stop
-verify "the next start settles" settled
+e2e_helper_start after-stop
+verify "the next e2e_helper_start settles" settled
 verify "without restoring anything" test "$(lines_matching 'Restore')" -eq 0
 verify "nothing plays after a stop" plays_nothing
 verify "the menu is idle" wait_menu "No Wallpaper Playing	0	"
-terminate
+e2e_helper_terminate
 
 # ---- a cached file altered or deleted: one line, forgotten, idle ------------
 for damage in altered deleted; do
     start_server
-    start "apply-$damage"
-    send lumivo://apply/remote
+    e2e_helper_start "apply-$damage"
+    e2e_helper_send lumivo://apply/remote
     verify "applied again ($damage)" wait_line "Applied Remote Clip" 20
-    terminate
+    e2e_helper_terminate
     stop_server
     if [ "$damage" = altered ]; then
         printf x >>"$CACHED"
@@ -190,7 +164,7 @@ for damage in altered deleted; do
         rm "$CACHED"
         reason="is gone."
     fi
-    start "restore-$damage"
+    e2e_helper_start "restore-$damage"
     verify "the $damage file is logged in one line" wait_line "Cannot restore Remote Clip: $CACHED $reason"
     verify "settled ($damage)" settled
     one_cannot_line() { [ "$(lines_matching 'Remote Clip')" -eq 1 ]; }
@@ -199,7 +173,7 @@ for damage in altered deleted; do
     verify "nothing plays ($damage)" plays_nothing
     verify "the menu is idle ($damage)" wait_menu "No Wallpaper Playing	0	"
     verify "the wallpaper is forgotten ($damage)" remembers_nothing
-    terminate
+    e2e_helper_terminate
 done
 
 e2e_finish

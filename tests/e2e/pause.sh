@@ -19,25 +19,8 @@ mkdir -p "$(dirname "$CONF")"
 printf '[General]\nhasShownWelcome=true\n' >"$CONF"
 
 # ---- helpers (checks run these in a subshell of this shell) ----------------
-returning() {
-    "$@"
-    return $?
-}
-verify() { check "$1" returning "${@:2}"; }
 at_least() { awk -v v="$1" -v min="$2" 'BEGIN { exit !(v >= min) }'; }
 
-# start NAME ARGS... : a helper with its own log "$E2E_TMP/NAME.log" (LOG, PID).
-start() {
-    LOG=$E2E_TMP/$1.log
-    e2e_spawn "$HELPER" "${@:2}" 2>"$LOG"
-    PID=$E2E_LAST_PID
-    e2e_wait_for 10 grep -q 'Helper started' "$LOG"
-}
-send() { timeout 10 "$HELPER" "$1"; }
-terminate() {
-    kill -TERM "$PID"
-    wait "$PID" 2>/dev/null
-}
 
 # The state lines of the log, without their prefix, in order.
 EXPECTED=()
@@ -114,8 +97,8 @@ e2e_proc_wait session '^ready' 10 >/dev/null || {
 }
 e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
 
-start single
-send lumivo://apply/aurora-veil
+e2e_helper_start single
+e2e_helper_send lumivo://apply/aurora-veil
 next "the sample wallpaper plays" "Applied Aurora Veil"
 RIGHT=300x300+330+30 # right of the window below, which covers the left half
 window half 300x300+0+0
@@ -172,7 +155,7 @@ next "unchecking it resumes" "Resumed"
 verify "and unchecks the item" wait_menu "Pause Wallpaper	1		[ ]"
 tray click "Pause Wallpaper"
 next "checked again" "Paused: by the user"
-send lumivo://apply/tidal-glass
+e2e_helper_send lumivo://apply/tidal-glass
 next "another wallpaper ends the manual pause" "Applied Tidal Glass" "Resumed"
 verify "and unchecks the item" wait_menu "Pause Wallpaper	1		[ ]"
 verify "the new wallpaper moves" moving applied "$RIGHT"
@@ -180,21 +163,21 @@ verify "the new wallpaper moves" moving applied "$RIGHT"
 # ---- idle: a stop says nothing, a wallpaper applied while locked rests ------
 tray click "Pause Wallpaper"
 next "paused by hand before a stop" "Paused: by the user"
-send lumivo://stop
+e2e_helper_send lumivo://stop
 next "a stop logs no resume" "Stopped wallpaper"
 verify "idle, the item is unchecked and disabled" wait_menu "Pause Wallpaper	0		[ ]"
 session lock
-send lumivo://apply/aurora-veil
+e2e_helper_send lumivo://apply/aurora-veil
 next "applied while locked, it starts paused (nothing said while idle)" \
     "Applied Aurora Veil" "Paused: screen locked"
 session unlock
 next "and resumes on unlocking" "Resumed"
-terminate
+e2e_helper_terminate
 
 # ---- pauseOnBattery=false ---------------------------------------------------
 sed -i 's/^hasShownWelcome=true$/&\npauseOnBattery=false/' "$CONF"
 EXPECTED=()
-start battery-off
+e2e_helper_start battery-off
 next "restored for the battery setting" "Restored Aurora Veil"
 session "battery on"
 session lock
@@ -202,14 +185,14 @@ next "with pauseOnBattery false, only the lock pauses" "Paused: screen locked"
 session unlock
 next "unlocked on battery, it plays" "Resumed"
 session "battery off"
-terminate
+e2e_helper_terminate
 
 # ---- two monitors: both must be hidden ----------------------------------------
 e2e_stop_openbox
 e2e_start_xorg_monitors 1280
 e2e_start_openbox
 EXPECTED=()
-start two
+e2e_helper_start two
 next "restored on two monitors" "Restored Aurora Veil"
 window left 300x300+100+100
 LEFT_WIN=$WIN
@@ -221,6 +204,6 @@ next "fullscreen windows on both monitors pause" "Paused: desktop covered"
 state "$RIGHT_WIN" remove,fullscreen
 next "a fullscreen window on one monitor alone does not" "Resumed"
 verify "the other monitor's picture moves" moving second 600x300+1900+300
-terminate
+e2e_helper_terminate
 
 e2e_finish

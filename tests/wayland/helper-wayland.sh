@@ -22,11 +22,6 @@ printf '#!/bin/sh\necho "$1" >>"%s"\n' "$OPENED" >"$E2E_TMP/bin/xdg-open"
 chmod +x "$E2E_TMP/bin/xdg-open"
 export PATH="$E2E_TMP/bin:$PATH"
 
-returning() {
-    "$@"
-    return $?
-}
-verify() { check "$1" returning "${@:2}"; }
 has_line() { grep -qF "[LumivoHelper] $1" "$LOG"; }
 wait_line() { e2e_wait_for 10 has_line "$1"; }
 tray() { "$PY" "$HERE/trayhost.py" "$@"; }
@@ -59,8 +54,7 @@ trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
 mkdir -p "$ROOT/web/public/api" "$ROOT/web/public/assets/wallpapers"
 CLIP=$ROOT/web/public/assets/wallpapers/local.mp4
 cp "$(dirname "$0")/../data/video/wide-16x9.mp4" "$CLIP"
-printf '[{"id":"local","slug":"local","title":"Local Clip","category":"Test","thumbnailUrl":"/t.png",%s}]\n' \
-    "\"videoUrl\":\"https://localhost/assets/wallpapers/local.mp4\",\"sha256\":\"$(sha256sum <"$CLIP" | cut -c1-64)\",\"bytes\":$(stat -c %s "$CLIP"),\"duration\":2.0,\"width\":640,\"height\":360,\"format\":\"mp4\",\"updatedAt\":\"2026-01-01T00:00:00Z\"" \
+echo "[$(e2e_record local "Local Clip" https://localhost/assets/wallpapers/local.mp4 "$CLIP")]" \
     >"$ROOT/web/public/api/wallpapers.json"
 
 e2e_start_sway 640x360 480x360

@@ -8,11 +8,6 @@
 DRIVER=$1 PROBE=$2
 source "$(dirname "$0")/../e2e/lib.sh"
 
-returning() {
-    "$@"
-    return $?
-}
-verify() { check "$1" returning "${@:2}"; }
 shot() { grim -o "$1" "$E2E_TMP/$2.png"; }
 # pixel OUTPUT X Y : the colour grim sees there, as "r,g,b".
 pixel() {
