@@ -25,7 +25,8 @@ void PauseControl::followSession(QDBusConnection sessionBus, QDBusConnection sys
 }
 
 void PauseControl::setManual(bool paused) {
-    manual_ = paused;
+    // With nothing playing there is nothing to pause (the menu item is disabled).
+    manual_ = paused && player_.isPlaying();
     decide();
 }
 

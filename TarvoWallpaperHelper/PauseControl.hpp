@@ -35,7 +35,8 @@ class PauseControl : public QObject {
     // (once; later calls do nothing).
     void followSession(QDBusConnection sessionBus, QDBusConnection systemBus);
 
-    // "Pause Wallpaper": checked while the user pauses the current wallpaper.
+    // "Pause Wallpaper": checked while the user pauses the current wallpaper;
+    // stays unchecked while idle.
     bool manual() const { return manual_; }
     void setManual(bool paused);
 
