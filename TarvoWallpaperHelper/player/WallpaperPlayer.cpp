@@ -1,5 +1,7 @@
 #include "WallpaperPlayer.hpp"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 #include "MpvLibrary.hpp"
@@ -55,6 +57,9 @@ void WallpaperPlayer::stop() {
     const bool playing = isPlaying();
     release();
     if (playing) {
+        // mpv's threads leave freed memory scattered over malloc's arenas,
+        // where it stays resident; a helper that idles should give it back.
+        malloc_trim(0);
         emit stopped();
     }
 }

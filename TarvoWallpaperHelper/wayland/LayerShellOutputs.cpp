@@ -55,6 +55,7 @@ LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
 LayerShellOutputs::~LayerShellOutputs() {
     shown_.clear();
     retired_.clear();
+    toplevels_.reset();
     outputs_.clear();
     if (dispatcher_) {
         dispatcher_->pump();  // the last destroy requests leave now
@@ -93,6 +94,9 @@ void LayerShellOutputs::addGlobal(uint32_t name, const char* interface, uint32_t
     } else if (is(zxdg_output_manager_v1_interface) && !xdgOutputs_) {
         xdgOutputs_.reset(bind<zxdg_output_manager_v1>(
             registry, name, zxdg_output_manager_v1_interface, std::min(version, 3u)));
+    } else if (is(zwlr_foreign_toplevel_manager_v1_interface) && !toplevels_) {
+        toplevels_ = std::make_unique<ForeignToplevels>(registry, name, version,
+                                                        [this] { emit hiddenChanged(); });
     } else if (std::strcmp(interface, "zwp_linux_dmabuf_v1") == 0 ||
                std::strcmp(interface, "wl_drm") == 0) {
         gpuBuffers_ = true;
@@ -227,7 +231,9 @@ std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& i
 std::vector<bool> LayerShellOutputs::hidden() const {
     std::vector<bool> flags;
     for (const auto& shown : shown_) {
-        flags.push_back(shown.output->hidden());
+        const WaylandOutput* output = find(shown.global);
+        flags.push_back(shown.output->hidden() ||
+                        (toplevels_ && output && toplevels_->covers(output->output())));
     }
     return flags;
 }
@@ -244,6 +250,7 @@ void LayerShellOutputs::connectionLost(const QString& reason) {
     for (auto& shown : shown_) {
         shown.output->detach();
     }
+    toplevels_.reset();
     outputs_.clear();
     emit lost(QStringLiteral("lost the connection to the Wayland compositor (%1)").arg(reason));
     reportMonitors();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ForeignToplevels.hpp"
 #include "LayerShellOutput.hpp"
 #include "Outputs.hpp"
 #include "WaylandDispatcher.hpp"
@@ -33,7 +34,9 @@ class LayerShellOutputs : public Outputs {
     std::vector<Monitor> monitors() const override;
     std::vector<Output*> showOn(const std::vector<std::size_t>& monitors) override;
     // A surface is hidden while the frame it asked for has not come for a
-    // second: compositors call back only for what can be seen.
+    // second (compositors call back only for what can be seen), or while the
+    // focused window is fullscreen or maximised on its output, where the
+    // compositor lists its windows.
     std::vector<bool> hidden() const override;
     std::unique_ptr<FrameBuffer> createFrameBuffer(int width, int height) override;
     EglNativeDisplay eglDisplay() const override;
@@ -67,6 +70,7 @@ class LayerShellOutputs : public Outputs {
     WaylandProxy<zwlr_layer_shell_v1> layerShell_;
     WaylandProxy<wp_viewporter> viewporter_;
     WaylandProxy<zxdg_output_manager_v1> xdgOutputs_;
+    std::unique_ptr<ForeignToplevels> toplevels_;          // where offered
     std::vector<std::unique_ptr<WaylandOutput>> outputs_;  // in the registry's order
     std::vector<Shown> shown_;
     std::vector<std::unique_ptr<LayerShellOutput>> retired_;  // valid until the next showOn

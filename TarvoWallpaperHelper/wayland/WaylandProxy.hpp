@@ -10,6 +10,7 @@
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #undef namespace
 #include "viewporter-client-protocol.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 namespace lumivo {
@@ -41,6 +42,7 @@ LUMIVO_WAYLAND_RELEASE(wp_viewporter, wp_viewporter_destroy);
 LUMIVO_WAYLAND_RELEASE(wp_viewport, wp_viewport_destroy);
 LUMIVO_WAYLAND_RELEASE(zxdg_output_manager_v1, zxdg_output_manager_v1_destroy);
 LUMIVO_WAYLAND_RELEASE(zxdg_output_v1, zxdg_output_v1_destroy);
+LUMIVO_WAYLAND_RELEASE(zwlr_foreign_toplevel_handle_v1, zwlr_foreign_toplevel_handle_v1_destroy);
 #undef LUMIVO_WAYLAND_RELEASE
 
 template <>
@@ -51,6 +53,16 @@ struct WaylandRelease<wl_output> {
         } else {
             wl_output_destroy(output);
         }
+    }
+};
+
+// The window list: asked to stop, then forgotten (the compositor's
+// `finished` needs no answer).
+template <>
+struct WaylandRelease<zwlr_foreign_toplevel_manager_v1> {
+    void operator()(zwlr_foreign_toplevel_manager_v1* manager) const noexcept {
+        zwlr_foreign_toplevel_manager_v1_stop(manager);
+        zwlr_foreign_toplevel_manager_v1_destroy(manager);
     }
 };
 

@@ -8,6 +8,7 @@
 // Line commands on stdin, answered "ok ..." (or "error ..."):
 //   outputs    ok NAME:WxH ...   (the monitors)
 //   frames     ok NAME:N ...     (frames presented per monitor so far)
+//   hidden     ok NAME:0|1 ...   (whether the backend counts the output as hidden)
 //   ping       ok
 // Events on stdout: "changed NAME:WxH ..." when the monitors change, and
 // "lost REASON". Ends at end of input.
@@ -175,6 +176,13 @@ int main(int argc, char** argv) {
                 std::cout << "ok" << std::endl;
             } else if (line == "outputs") {
                 std::cout << "ok" << describe(outputs->monitors()) << std::endl;
+            } else if (line == "hidden") {
+                const std::vector<bool> hidden = outputs->hidden();
+                std::cout << "ok";
+                for (std::size_t i = 0; i < shown.size() && i < hidden.size(); ++i) {
+                    std::cout << " " << monitors[i].name << ":" << hidden[i];
+                }
+                std::cout << std::endl;
             } else if (line == "frames") {
                 std::cout << "ok";
                 for (const auto& [name, count] : frames) {

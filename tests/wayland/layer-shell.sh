@@ -53,6 +53,16 @@ e2e_spawn foot --override=colors.background=ffff00 sh -c 'exec sleep 600' 2>/dev
 foot_shown() { pixel_is HEADLESS-1 320 200 255,255,0; }
 verify "a foot window on HEADLESS-1 is drawn above the wallpaper" e2e_wait_for 10 foot_shown
 verify "HEADLESS-2 keeps showing the wallpaper" eval '! pixel_is HEADLESS-2 240 180 255,255,0'
+
+# ---- what counts as hidden ---------------------------------------------------------
+hidden_is() { [ "$(e2e_proc_send driver hidden)" = "ok $1" ]; }
+verify "a tiled window hides no output" hidden_is "HEADLESS-1:0 HEADLESS-2:0"
+swaymsg '[app_id="^foot$"] fullscreen enable' >/dev/null
+verify "a fullscreen window hides its output only" e2e_wait_for 5 hidden_is "HEADLESS-1:1 HEADLESS-2:0"
+swaymsg workspace 2 >/dev/null
+verify "nor does it on a workspace not shown" e2e_wait_for 5 hidden_is "HEADLESS-1:0 HEADLESS-2:0"
+swaymsg workspace 1 >/dev/null
+verify "which hides it again once shown" e2e_wait_for 5 hidden_is "HEADLESS-1:1 HEADLESS-2:0"
 kill "$E2E_LAST_PID"
 
 # ---- outputs that change, go and come back ------------------------------------
