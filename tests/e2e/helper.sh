@@ -311,9 +311,9 @@ verify "50 applies and stops: every hand-over answered" test "$unanswered" -eq 0
 verify "50 applies and stops: every one carried out" test "$unapplied" -eq 0
 verify "50 applies: no window but the wallpaper's ever showed" test "$strangers" -eq 0
 # A leak of a frame or a decoder per start would be tens of MiB here. Three
-# clips of different sizes leave 1.5 to 3 MiB of heap behind after the first
-# ten starts (not yet explained: a leak-free loop over one clip stays flat), so
-# the bound is 4 MiB until that is understood.
+# clips of different sizes still leave 1 to 2 MiB of heap behind after the
+# first ten starts, though the player trims malloc's arenas on each stop (a
+# loop over one clip stays flat); the bound leaves room for a loaded machine.
 rss_flat() {
     echo "RssAnon after stop 10: $rss_at_10 KiB, after stop 50: $rss_at_50 KiB"
     [ $((rss_at_50 - rss_at_10)) -le 4096 ]
