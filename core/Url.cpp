@@ -102,8 +102,12 @@ std::string Url::pathExtension() const {
     return dot == std::string::npos ? std::string() : last.substr(dot + 1);
 }
 
-std::string Url::absoluteString() const { return std::string(url_.buffer()); }
+std::string Url::absoluteString() const {
+    return std::string(url_.buffer());
+}
 
-bool Url::isFileURL() const { return url_.has_scheme() && url_.scheme() == "file"; }
+bool Url::isFileURL() const {
+    return url_.has_scheme() && url_.scheme() == "file";
+}
 
 }  // namespace lumivo

@@ -14,7 +14,7 @@ namespace lumivo {
 // the few views the helper relies on, with the decoding rules spelled out
 // below, so that the rest of the code never touches the parser directly.
 class Url {
-public:
+  public:
     // Parses an RFC 3986 URI reference. Refuses the empty string, spaces and
     // any other character outside the grammar (non-ASCII text included),
     // malformed percent escapes and ports above 65535.
@@ -47,7 +47,7 @@ public:
         return a.url_.buffer() == b.url_.buffer();
     }
 
-private:
+  private:
     explicit Url(boost::urls::url url) : url_(std::move(url)) {}
 
     boost::urls::url url_;
