@@ -96,8 +96,17 @@ int main(int argc, char** argv) {
     std::vector<Rect> sources;
     std::map<std::string, int> frames;
 
+    // New pictures at 30 a second, as a video brings them, while there is
+    // an output to show them on.
+    QTimer frames30;
+    frames30.setInterval(33);
     auto relayout = [&] {
         monitors = outputs->monitors();
+        if (monitors.empty()) {
+            frames30.stop();
+        } else if (!frames30.isActive()) {
+            frames30.start();
+        }
         std::vector<std::size_t> all(monitors.size());
         for (std::size_t i = 0; i < all.size(); ++i) {
             all[i] = i;
@@ -149,10 +158,7 @@ int main(int argc, char** argv) {
     QObject::connect(outputs.get(), &Outputs::monitorsChanged, &app, relayout,
                      Qt::QueuedConnection);
     QObject::connect(outputs.get(), &Outputs::redrawNeeded, &app, draw);
-    // New pictures at 30 a second, as a video brings them.
-    QTimer frames30;
     QObject::connect(&frames30, &QTimer::timeout, &app, draw);
-    frames30.start(33);
     QObject::connect(outputs.get(), &Outputs::lost, &app, [](const QString& reason) {
         std::cout << "lost " << reason.toStdString() << std::endl;
     });
