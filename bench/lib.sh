@@ -33,3 +33,20 @@ ratio_line() {
     awk -v f="$1" -v a="$2" -v p="$3" -v b="$4" -v t="$5" 'BEGIN {
         printf "%s %s peer=%s %s ratio=%.2f target=%s\n", f, a, p, b, (b > 0 ? a / b : 0), t }'
 }
+
+# player_bench_setup NAME : for the benchmarks of the player, the player-driver
+# of $BUILD (DRIVER), the repetitions (ROUNDS, MEASURE, STARTS) and a 4 s
+# 1080p30 H.264 clip (CLIP), so that each measurement spans its loop.
+player_bench_setup() {
+    DRIVER=$BUILD/tests/e2e/player-driver
+    [ -x "$DRIVER" ] || {
+        echo "$1: $DRIVER is not built (target player-driver)" >&2
+        exit 1
+    }
+    ROUNDS=${ROUNDS:-3}
+    MEASURE=${MEASURE_SECONDS:-8}
+    STARTS=${STARTS:-10}
+    CLIP=$E2E_TMP/hd-1080p30.mp4
+    ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=4 \
+        -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p -g 60 "$CLIP"
+}

@@ -27,19 +27,8 @@ source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
 source "$(dirname "$0")/lib.sh"
 set -e
 
-DRIVER=$BUILD/tests/e2e/player-driver
-[ -x "$DRIVER" ] || {
-    echo "playback.sh: $DRIVER is not built (target player-driver)" >&2
-    exit 1
-}
-ROUNDS=${ROUNDS:-3}
-MEASURE=${MEASURE_SECONDS:-8}
-STARTS=${STARTS:-10}
+player_bench_setup playback.sh
 SMALL=$(cd "$(dirname "$0")/../tests/data/video" && pwd)/wide-16x9.mp4
-
-CLIP=$E2E_TMP/hd-1080p30.mp4
-ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=4 \
-    -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p -g 60 "$CLIP"
 
 # The player's options, spelled for the command line (config=no is --no-config).
 MPV_OPTIONS=(--no-config --aid=no --sid=no --loop-file=inf --idle=yes
