@@ -29,14 +29,7 @@ chmod +x "$E2E_TMP/bin/xdg-open"
 export PATH="$E2E_TMP/bin:$PATH"
 
 # ---- fixtures: the developer checkout and the HTTPS gallery -----------------
-rm -rf "$ROOT"
-trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
-mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" "$E2E_TMP/site/api" "$E2E_TMP/site/videos"
-cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
-cp "$DATA/video/classic-4x3.mp4" "$E2E_TMP/site/videos/remote.mp4"
-echo "[$(e2e_record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
-    >"$PUBLIC/api/wallpapers.json"
-REMOTE=$E2E_TMP/site/videos/remote.mp4
+e2e_gallery_fixture
 # "fifo" names a checkout file that is a FIFO; "stall" a download that stalls.
 echo "[$(e2e_record remote "Remote Clip" "$PROD/videos/remote.mp4" "$REMOTE"),
 $(e2e_record fifo "Fifo Clip" "$PROD/assets/wallpapers/fifo.mp4" "$REMOTE"),

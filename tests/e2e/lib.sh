@@ -297,6 +297,21 @@ e2e_record() {
     printf '"height":360,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"}'
 }
 
+# e2e_gallery_fixture : the developer checkout under ROOT (removed again at
+# exit) with the "local" clip and its manifest, and a site for the HTTPS
+# gallery in "$E2E_TMP/site" with the "remote" clip (REMOTE) but no manifest
+# yet. Needs ROOT, PUBLIC, PROD and DATA.
+e2e_gallery_fixture() {
+    rm -rf "$ROOT"
+    trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
+    mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" "$E2E_TMP/site/api" "$E2E_TMP/site/videos"
+    cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
+    REMOTE=$E2E_TMP/site/videos/remote.mp4
+    cp "$DATA/video/classic-4x3.mp4" "$REMOTE"
+    echo "[$(e2e_record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" \
+        "$PUBLIC/assets/wallpapers/local.mp4")]" >"$PUBLIC/api/wallpapers.json"
+}
+
 # e2e_helper_start NAME ARGS... : runs $HELPER with its own log
 # "$E2E_TMP/NAME.log" (sets LOG and PID) until it owns its bus name (its start
 # line follows that); a URL sent before would start a second helper.

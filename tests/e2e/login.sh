@@ -21,14 +21,8 @@ CACHE=$XDG_CACHE_HOME/Lumivo/wallpapers
 export SSL_CERT_FILE=$DATA/tls/ca.pem
 : >"$SERVED"
 
-rm -rf "$ROOT"
-trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
-mkdir -p "$PUBLIC/api" "$PUBLIC/assets/wallpapers" "$E2E_TMP/site/api" "$E2E_TMP/site/videos"
-cp "$DATA/video/wide-16x9.mp4" "$PUBLIC/assets/wallpapers/local.mp4"
-cp "$DATA/video/classic-4x3.mp4" "$E2E_TMP/site/videos/remote.mp4"
-echo "[$(e2e_record local "Local Clip" "$PROD/assets/wallpapers/local.mp4" "$PUBLIC/assets/wallpapers/local.mp4")]" \
-    >"$PUBLIC/api/wallpapers.json"
-echo "[$(e2e_record remote "Remote Clip" "$PROD/videos/remote.mp4" "$E2E_TMP/site/videos/remote.mp4")]" \
+e2e_gallery_fixture
+echo "[$(e2e_record remote "Remote Clip" "$PROD/videos/remote.mp4" "$REMOTE")]" \
     >"$E2E_TMP/site/api/wallpapers.json"
 
 # ---- helpers (checks run these in a subshell of this shell) ----------------
