@@ -2,17 +2,9 @@
 
 #include <string>
 
-namespace lumivo {
+#include "Rect.hpp"
 
-// A rectangle in pixels; monitors use global desktop coordinates.
-struct Rect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    bool empty() const { return width <= 0 || height <= 0; }
-    bool operator==(const Rect&) const = default;
-};
+namespace lumivo {
 
 // One monitor as a display backend reports it.
 struct Monitor {
