@@ -26,7 +26,7 @@ void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
     release();
     outputs_ = std::move(outputs);
     std::string note;
-    core_ = std::make_unique<RenderCore>(videoPath, chooseRenderPath(*outputs_, note));
+    core_ = std::make_unique<RenderCore>(videoPath, renderChoice_.choose(*outputs_, note));
     if (!note.empty()) {
         emit noted(QString::fromStdString(note));
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Outputs.hpp"
+#include "RenderChoice.hpp"
 #include "ScreenMode.hpp"
 #include "WallpaperPlaying.hpp"
 
@@ -80,8 +81,8 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void firstFrameShown();
     // The current wallpaper cannot be played; `reason` is mpv's.
     void playbackFailed(const QString& reason);
-    // Something for the log: the render path chosen (once per process), or a
-    // display that went away.
+    // Something for the log: the render path chosen (at the first start, and
+    // again should it change), or a display that went away.
     void noted(const QString& message);
 
   private:
@@ -93,6 +94,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
 
     OutputsFactory makeOutputs_;
     ScreenMode mode_ = ScreenMode::AllScreens;
+    RenderChoice renderChoice_;
     std::unique_ptr<Outputs> outputs_;
     std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first
     std::vector<Monitor> shown_;
