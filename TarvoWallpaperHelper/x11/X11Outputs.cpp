@@ -8,6 +8,7 @@
 #include <xcb/shm.h>
 
 #include <QAbstractEventDispatcher>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <cstdlib>
 
@@ -77,10 +78,17 @@ X11Outputs::X11Outputs(const std::string& display) {
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { dispatch(true); });
     // Waiting for a reply can read events into xcb's queue, where the socket
     // notifier no longer sees them; look there (without a read) before the
-    // event loop sleeps.
-    aboutToBlock_ =
-        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-                [this] { dispatch(false); });
+    // event loop sleeps. Then send what this pass drew: a picture put after
+    // an expose while the video is paused would otherwise wait in xcb's
+    // buffer until something else flushes it.
+    aboutToBlock_ = connect(QAbstractEventDispatcher::instance(),
+                            &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+                                const QPointer<X11Outputs> alive(this);
+                                dispatch(false);
+                                if (alive) {
+                                    xcb_flush(connection_);
+                                }
+                            });
     coverage_ = std::make_unique<X11Coverage>(display.empty() ? nullptr : display.c_str());
     connect(coverage_.get(), &X11Coverage::hiddenChanged, this, &Outputs::hiddenChanged);
     rescanSoon_.setSingleShot(true);
