@@ -56,7 +56,7 @@ void SwPath::draw(const MpvLibrary& api, mpv_render_context* context,
         }
         for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
             if (layout_.placements[p].canvas == c && !skip[p] && shown_[p]->ready()) {
-                shown_[p]->present(buffer, layout_.placements[p].source);
+                buffer.present(*shown_[p], layout_.placements[p].source);
             }
         }
     }

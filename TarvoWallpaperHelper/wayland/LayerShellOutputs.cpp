@@ -1,5 +1,6 @@
 #include "LayerShellOutputs.hpp"
 
+#include <QPointer>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -239,7 +240,20 @@ std::vector<bool> LayerShellOutputs::hidden() const {
 }
 
 std::unique_ptr<FrameBuffer> LayerShellOutputs::createFrameBuffer(int width, int height) {
-    return std::make_unique<ShmFrameBuffer>(display_, shm_.get(), width, height);
+    // The canvas may outlive this backend (it holds the connection open), and
+    // shows itself on this backend's surfaces only, none once it is gone.
+    const QPointer<LayerShellOutputs> self(this);
+    return std::make_unique<ShmFrameBuffer>(display_, shm_.get(), width, height,
+                                            [self](const Output& output) -> LayerShellOutput* {
+                                                if (self) {
+                                                    for (const Shown& shown : self->shown_) {
+                                                        if (shown.output.get() == &output) {
+                                                            return shown.output.get();
+                                                        }
+                                                    }
+                                                }
+                                                return nullptr;
+                                            });
 }
 
 EglNativeDisplay LayerShellOutputs::eglDisplay() const {

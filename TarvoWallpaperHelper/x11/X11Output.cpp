@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "X11FrameBuffer.hpp"
-
 namespace lumivo {
 namespace {
 
@@ -111,10 +109,6 @@ void X11Output::setDesktopProperties() {
     // WM_CLASS: instance and class, each NUL-terminated.
     constexpr std::string_view wmClass("lumivo-wallpaper\0Lumivo\0", 24);
     setText(c, window_, XCB_ATOM_WM_CLASS, wmClass);
-}
-
-void X11Output::present(FrameBuffer& buffer, const Rect& source) {
-    static_cast<X11FrameBuffer&>(buffer).put(window_, gc_, source);
 }
 
 void X11Output::moveTo(const Monitor& monitor) {

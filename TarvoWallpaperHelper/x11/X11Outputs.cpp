@@ -243,7 +243,17 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
 }
 
 std::unique_ptr<FrameBuffer> X11Outputs::createFrameBuffer(int width, int height) {
-    return std::make_unique<X11FrameBuffer>(connection_, width, height, shm_);
+    // The canvas shows itself on this backend's windows only; the player
+    // never keeps one past its backend.
+    return std::make_unique<X11FrameBuffer>(connection_, width, height, shm_,
+                                            [this](const Output& output) -> X11Output* {
+                                                for (const auto& shown : outputs_) {
+                                                    if (shown.get() == &output) {
+                                                        return shown.get();
+                                                    }
+                                                }
+                                                return nullptr;
+                                            });
 }
 
 EglNativeDisplay X11Outputs::eglDisplay() const {

@@ -1,0 +1,116 @@
+// The X11 backend on a private Xvfb (with-display.sh): what its canvases show
+// where. The test reads the screen on a connection of its own.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "X11Outputs.hpp"
+
+namespace lumivo {
+namespace {
+
+constexpr int kWaitMs = 2000;
+constexpr std::uint32_t kRed = 0x00FF0000;  // X, R, G, B from the top byte down
+
+// A surface of no backend at all.
+class ForeignOutput : public Output {
+  public:
+    const Monitor& monitor() const override { return monitor_; }
+    bool ready() const override { return true; }
+    void* eglNativeWindow() override { return nullptr; }
+
+  private:
+    Monitor monitor_{"foreign", {0, 0, 640, 360}, true};
+};
+
+class X11OutputsTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "X11OutputsTest";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QCoreApplication>(argc, argv);
+        screen_ = xcb_connect(nullptr, nullptr);
+        ASSERT_EQ(xcb_connection_has_error(screen_), 0);
+    }
+    static void TearDownTestSuite() {
+        xcb_disconnect(screen_);
+        app_.reset();
+    }
+
+    // The pixel at (x, y) of the screen, as 0x00RRGGBB.
+    static std::uint32_t pixel(int x, int y) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(screen_)).data->root;
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
+            xcb_get_image_reply(
+                screen_,
+                xcb_get_image(screen_, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<int16_t>(x),
+                              static_cast<int16_t>(y), 1, 1, ~0u),
+                nullptr),
+            &std::free);
+        std::uint32_t value = 0;
+        if (image && xcb_get_image_data_length(image.get()) >= 4) {
+            std::memcpy(&value, xcb_get_image_data(image.get()), 4);
+        }
+        return value & 0x00FFFFFF;
+    }
+    // Runs the event loop as the helper does, sleeping in between (the
+    // backend sends what it drew before the loop sleeps), until the middle
+    // of the screen shows `colour` or the time is up.
+    static bool shows(std::uint32_t colour) {
+        QElapsedTimer waited;
+        waited.start();
+        while (pixel(320, 180) != colour) {
+            if (waited.elapsed() > kWaitMs) {
+                return false;
+            }
+            QEventLoop loop;
+            QTimer::singleShot(20, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        return true;
+    }
+
+    static inline std::unique_ptr<QCoreApplication> app_;
+    static inline xcb_connection_t* screen_ = nullptr;
+};
+
+TEST_F(X11OutputsTest, ACanvasShowsOnlyOnItsOwnBackendsCurrentWindows) {
+    X11Outputs outputs;
+    const std::vector<Output*> shown = outputs.showOn({0});
+    ASSERT_EQ(shown.size(), 1u);
+    const Monitor monitor = shown[0]->monitor();
+    const Rect all{0, 0, monitor.geometry.width, monitor.geometry.height};
+    std::unique_ptr<FrameBuffer> canvas = outputs.createFrameBuffer(all.width, all.height);
+    std::uint8_t* pixels = canvas->acquire();
+    for (int y = 0; y < all.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(pixels + canvas->stride() * y);
+        std::fill(row, row + all.width, kRed);
+    }
+    ASSERT_TRUE(shows(0)) << "the new window is not black";
+
+    ForeignOutput foreign;
+    canvas->present(foreign, all);
+    EXPECT_FALSE(shows(kRed)) << "another backend's surface reached this one's window";
+
+    canvas->present(*shown[0], all);
+    EXPECT_TRUE(shows(kRed));
+
+    // A window of an earlier layout is no longer the canvas's to draw on.
+    const Output& earlier = *shown[0];
+    outputs.showOn({});
+    ASSERT_TRUE(shows(0));
+    canvas->present(earlier, all);
+    EXPECT_FALSE(shows(kRed));
+}
+
+}  // namespace
+}  // namespace lumivo
