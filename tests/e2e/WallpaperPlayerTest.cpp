@@ -18,6 +18,7 @@
 
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
+#include "TestApplication.hpp"
 #include "WallpaperPlayer.hpp"
 #include "X11Outputs.hpp"
 
@@ -95,10 +96,7 @@ std::multiset<std::string> threads() {
 class WallpaperPlayerTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "WallpaperPlayerTest";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
+        app_ = makeTestApplication<QApplication>("WallpaperPlayerTest");
         useCNumericLocale();
         // Qt's threads name themselves shortly after they start.
         QTest::qWait(200);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "TestApplication.hpp"
 #include "X11Outputs.hpp"
 
 namespace lumivo {
@@ -31,28 +32,22 @@ class ForeignOutput : public Output {
     Monitor monitor_{"foreign", {0, 0, 640, 360}, true};
 };
 
-class X11OutputsTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "X11OutputsTest";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QCoreApplication>(argc, argv);
-        screen_ = xcb_connect(nullptr, nullptr);
-        ASSERT_EQ(xcb_connection_has_error(screen_), 0);
-    }
-    static void TearDownTestSuite() {
-        xcb_disconnect(screen_);
-        app_.reset();
-    }
+// The screen as another client sees it, on a connection of its own.
+class Screen {
+  public:
+    Screen() : c_(xcb_connect(nullptr, nullptr)) {}
+    ~Screen() { xcb_disconnect(c_); }
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
 
-    // The pixel at (x, y) of the screen, as 0x00RRGGBB.
-    static std::uint32_t pixel(int x, int y) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(screen_)).data->root;
+    bool connected() const { return xcb_connection_has_error(c_) == 0; }
+    // The pixel at (x, y), as 0x00RRGGBB.
+    std::uint32_t pixel(int x, int y) const {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
         std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
             xcb_get_image_reply(
-                screen_,
-                xcb_get_image(screen_, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<int16_t>(x),
+                c_,
+                xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<int16_t>(x),
                               static_cast<int16_t>(y), 1, 1, ~0u),
                 nullptr),
             &std::free);
@@ -65,7 +60,7 @@ class X11OutputsTest : public ::testing::Test {
     // Runs the event loop as the helper does, sleeping in between (the
     // backend sends what it drew before the loop sleeps), until the middle
     // of the screen shows `colour` or the time is up.
-    static bool shows(std::uint32_t colour) {
+    bool shows(std::uint32_t colour) const {
         QElapsedTimer waited;
         waited.start();
         while (pixel(320, 180) != colour) {
@@ -79,8 +74,18 @@ class X11OutputsTest : public ::testing::Test {
         return true;
     }
 
+  private:
+    xcb_connection_t* c_;
+};
+
+class X11OutputsTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { app_ = makeTestApplication<QCoreApplication>("X11OutputsTest"); }
+    static void TearDownTestSuite() { app_.reset(); }
+    void SetUp() override { ASSERT_TRUE(screen_.connected()); }
+
     static inline std::unique_ptr<QCoreApplication> app_;
-    static inline xcb_connection_t* screen_ = nullptr;
+    Screen screen_;
 };
 
 TEST_F(X11OutputsTest, ACanvasShowsOnlyOnItsOwnBackendsCurrentWindows) {
@@ -95,21 +100,21 @@ TEST_F(X11OutputsTest, ACanvasShowsOnlyOnItsOwnBackendsCurrentWindows) {
         auto* row = reinterpret_cast<std::uint32_t*>(pixels + canvas->stride() * y);
         std::fill(row, row + all.width, kRed);
     }
-    ASSERT_TRUE(shows(0)) << "the new window is not black";
+    ASSERT_TRUE(screen_.shows(0)) << "the new window is not black";
 
     ForeignOutput foreign;
     canvas->present(foreign, all);
-    EXPECT_FALSE(shows(kRed)) << "another backend's surface reached this one's window";
+    EXPECT_FALSE(screen_.shows(kRed)) << "another backend's surface reached this one's window";
 
     canvas->present(*shown[0], all);
-    EXPECT_TRUE(shows(kRed));
+    EXPECT_TRUE(screen_.shows(kRed));
 
     // A window of an earlier layout is no longer the canvas's to draw on.
     const Output& earlier = *shown[0];
     outputs.showOn({});
-    ASSERT_TRUE(shows(0));
+    ASSERT_TRUE(screen_.shows(0));
     canvas->present(earlier, all);
-    EXPECT_FALSE(shows(kRed));
+    EXPECT_FALSE(screen_.shows(kRed));
 }
 
 }  // namespace
