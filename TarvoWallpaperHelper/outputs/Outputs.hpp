@@ -43,6 +43,10 @@ class Outputs : public QObject {
     // all, so that finding out that OpenGL is software need not load one
     // (Mesa's llvmpipe stays resident at about 50 MiB once loaded).
     virtual bool mayOfferHardwareGl() const = 0;
+    // Whether the connection to the display server still works. A failed
+    // draw asks, as it may be the first sign of a server that went away; a
+    // backend that answers false emits lost() soon, once.
+    virtual bool connected() const = 0;
     // Whether other windows hide each surface of the last showOn() from view,
     // in that order. A backend that cannot tell returns none hidden (an empty
     // list, as here); a shorter list leaves the surfaces after it visible.

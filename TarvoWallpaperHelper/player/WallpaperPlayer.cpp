@@ -31,7 +31,13 @@ void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
         emit noted(QString::fromStdString(note));
     }
     connect(core_.get(), &RenderCore::firstFrameShown, this, &WallpaperPlayer::firstFrameShown);
-    connect(core_.get(), &RenderCore::playbackFailed, this, &WallpaperPlayer::playbackFailed);
+    connect(core_.get(), &RenderCore::playbackFailed, this, [this](const QString& reason) {
+        // A draw fails first where the display went away; the backend says
+        // so itself (lost), once, and that is the one line for it.
+        if (outputs_->connected()) {
+            emit playbackFailed(reason);
+        }
+    });
     connect(outputs_.get(), &Outputs::monitorsChanged, this, [this] {
         if (layOut()) {
             emit visibilityChanged();

@@ -256,6 +256,10 @@ std::unique_ptr<FrameBuffer> LayerShellOutputs::createFrameBuffer(int width, int
                                             });
 }
 
+bool LayerShellOutputs::connected() const {
+    return !dispatcher_->isLost() && wl_display_get_error(display_->get()) == 0;
+}
+
 EglNativeDisplay LayerShellOutputs::eglDisplay() const {
     return {eglPlatformWayland, display_->get(), 0};
 }

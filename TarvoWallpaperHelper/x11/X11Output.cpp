@@ -74,7 +74,9 @@ X11Output::X11Output(xcb_connection_t* connection, const Monitor& monitor)
 
 X11Output::~X11Output() {
     xcb_free_gc(connection_, gc_);
-    xcb_destroy_window(connection_, window_);
+    if (window_ != 0) {
+        xcb_destroy_window(connection_, window_);
+    }
     xcb_flush(connection_);
 }
 

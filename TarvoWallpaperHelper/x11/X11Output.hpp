@@ -26,7 +26,11 @@ class X11Output : public Output {
     // Follows the monitor to a new place or size; the picture is redrawn on
     // the next frame.
     void moveTo(const Monitor& monitor);
+    // The window; 0 once another client destroyed it.
     xcb_window_t window() const { return window_; }
+    // Another client destroyed the window: nothing is drawn into it, nor
+    // destroyed again.
+    void forgetWindow() { window_ = 0; }
     // The graphics context pictures are put into the window with.
     xcb_gcontext_t gc() const { return gc_; }
 

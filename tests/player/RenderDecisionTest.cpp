@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "Outputs.hpp"
+#include "MemoryOutputs.hpp"
 #include "RenderChoice.hpp"
 #include "RenderDecision.hpp"
 #include "RenderPath.hpp"
@@ -108,25 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
             kNoHardware}),
     [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
-// A backend without a display: counts how often OpenGL was asked for.
-class NoDisplayOutputs : public Outputs {
-  public:
-    explicit NoDisplayOutputs(bool hardwareGl) : hardwareGl_(hardwareGl) {}
-    std::vector<Monitor> monitors() const override { return {}; }
-    std::vector<Output*> showOn(const std::vector<std::size_t>&) override { return {}; }
-    std::unique_ptr<FrameBuffer> createFrameBuffer(int, int) override { return nullptr; }
-    EglNativeDisplay eglDisplay() const override {
-        ++eglAsked;
-        return {};
-    }
-    bool mayOfferHardwareGl() const override { return hardwareGl_; }
-
-    mutable int eglAsked = 0;
-
-  private:
-    bool hardwareGl_;
-};
-
 class RenderChoiceTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -145,7 +126,7 @@ class RenderChoiceTest : public testing::Test {
 };
 
 TEST_F(RenderChoiceTest, EachPlayerDecidesOnceAndLogsOnce) {
-    NoDisplayOutputs outputs(false);
+    MemoryOutputs outputs;
     RenderChoice first;
     std::string note;
     EXPECT_EQ(first.choose(outputs, note)->name(), "software");
@@ -161,7 +142,7 @@ TEST_F(RenderChoiceTest, EachPlayerDecidesOnceAndLogsOnce) {
 
 TEST_F(RenderChoiceTest, ForcedSoftwareNeverTouchesOpenGl) {
     ::setenv("LUMIVO_RENDER", "sw", 1);
-    NoDisplayOutputs outputs(true);
+    MemoryOutputs outputs({.hardwareGl = true});
     RenderChoice choice;
     std::string note;
     EXPECT_EQ(choice.choose(outputs, note)->name(), "software");
