@@ -284,11 +284,11 @@ bool AppDelegate::act(int answer) {
 }
 
 Url AppDelegate::galleryURL() const {
-    return webPage(fileManager.fileExists(locations.projectRoot.path()), WebPage::gallery);
+    return webPage(locations.hasCheckout(fileManager), WebPage::gallery);
 }
 
 Url AppDelegate::helperURL() const {
-    return webPage(fileManager.fileExists(locations.projectRoot.path()), WebPage::helper);
+    return webPage(locations.hasCheckout(fileManager), WebPage::helper);
 }
 
 void AppDelegate::log(const std::string& message) {

@@ -18,12 +18,17 @@ void throwIfCancelled(const ResolutionReporting& reports) {
 
 WallpaperResolver::WallpaperResolver(Setup setup)
     : manifest_(std::move(setup.manifestEndpoint), std::move(setup.remoteLoader)),
-      localManifest_(setup.localManifestURL, std::move(setup.localLoader)),
-      localManifestPath_(setup.localManifestURL.path()),
-      assets_(std::move(setup.webPublicRoot), *setup.fileManager),
       policy_(std::move(setup.policy)),
       cache_(std::move(setup.downloader), *setup.fileManager),
-      fileManager_(*setup.fileManager) {}
+      fileManager_(*setup.fileManager) {
+    if (setup.localManifestURL) {
+        localManifestPath_ = setup.localManifestURL->path();
+        localManifest_.emplace(*std::move(setup.localManifestURL), std::move(setup.localLoader));
+    }
+    if (setup.webPublicRoot) {
+        assets_.emplace(*std::move(setup.webPublicRoot), fileManager_);
+    }
+}
 
 ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionReporting& reports) {
     try {
@@ -50,19 +55,23 @@ ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionRe
 WallpaperRecord WallpaperResolver::record(const std::string& id,
                                           ResolutionReporting& reports) const {
     std::optional<WallpaperRecord> found;
-    if (fileManager_.isReadableFile(localManifestPath_)) {
+    if (localManifestPath_ && fileManager_.isReadableFile(*localManifestPath_)) {
         // The checkout's manifest answers alone, record or not.
-        reports.log("Using local manifest: " + localManifestPath_.string());
-        found = localManifest_.record(id);
+        reports.log("Using local manifest: " + localManifestPath_->string());
+        found = localManifest_->record(id);
     } else {
         try {
             // An id the remote manifest does not hold is not looked up locally.
             found = manifest_.record(id);
         } catch (const std::exception& error) {
             throwIfCancelled(reports);
+            if (!localManifest_) {
+                // Nothing to fall back to: the user learns why the remote one failed.
+                throw;
+            }
             reports.log("Remote manifest failed, trying local manifest: " +
                         localizedDescription(error));
-            found = localManifest_.record(id);
+            found = localManifest_->record(id);
         }
     }
     if (!found) {
@@ -73,7 +82,7 @@ WallpaperRecord WallpaperResolver::record(const std::string& id,
 
 std::pair<std::filesystem::path, bool> WallpaperResolver::video(const WallpaperRecord& record,
                                                                 ResolutionReporting& reports) {
-    if (auto local = assets_.file(record.videoUrl())) {
+    if (auto local = checkoutFile(record.videoUrl())) {
         reports.log("Using local asset fallback: " + local->string());
         return {*std::move(local), false};
     }
@@ -87,7 +96,7 @@ std::pair<std::filesystem::path, bool> WallpaperResolver::video(const WallpaperR
     } catch (const std::exception& error) {
         throwIfCancelled(reports);
         // The file may have turned up in the checkout meanwhile.
-        if (auto local = assets_.file(record.videoUrl())) {
+        if (auto local = checkoutFile(record.videoUrl())) {
             reports.log("Download failed, using local asset fallback: " +
                         localizedDescription(error));
             return {*std::move(local), false};
@@ -104,7 +113,7 @@ bool WallpaperResolver::isCachedCopy(const std::filesystem::path& file,
 }
 
 std::optional<std::filesystem::path> WallpaperResolver::checkoutFile(const Url& videoUrl) const {
-    return assets_.file(videoUrl);
+    return assets_ ? assets_->file(videoUrl) : std::nullopt;
 }
 
 void WallpaperResolver::downloadProgressed(std::int64_t received, std::int64_t expected) {

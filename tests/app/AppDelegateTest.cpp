@@ -9,6 +9,7 @@
 #include "HelperConstants.hpp"
 #include "LastWallpaper.hpp"
 #include "URLManifestDataLoader.hpp"
+#include "WorkingDirectory.hpp"
 
 namespace lumivo::test {
 namespace {
@@ -39,6 +40,7 @@ struct Rig {
                ("lumivo-app-test-" + std::to_string(::getpid()));
         fs::remove_all(root);
         fs::create_directories(root / "web/public");
+        projectRoot = root;
         ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
         w.settings["hasShownWelcome"] = true;
     }
@@ -66,7 +68,7 @@ struct Rig {
             return fake();
         };
         platform.terminate = [this] { ++w.terminations; };
-        delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(root),
+        delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(projectRoot),
                                                  std::move(sources), std::move(platform));
         delegate->applicationDidFinishLaunching(atLogin);
         if (restore) {
@@ -120,6 +122,7 @@ struct Rig {
     }
 
     fs::path root;
+    fs::path projectRoot;  // the checkout the helper is given (root); empty for none
     World w;
     std::size_t launchLines = 0;
     std::unique_ptr<AppDelegate> delegate;
@@ -247,6 +250,48 @@ INSTANTIATE_TEST_SUITE_P(AppDelegateTest, Welcome,
                                          WelcomeCase{"SecondRun", true, 0, {}},
                                          WelcomeCase{"FirstRunAtLogin", false, 0, {}, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- The developer checkout ----------------------------------------------
+
+struct CheckoutCase {
+    const char* name;
+    bool given;         // the helper is given the root
+    bool exists;        // the root is there
+    Lines opened;       // by Open Gallery and Check for Updates
+    std::string apply;  // the outcome of applying "alpha", only in the checkout's manifest
+};
+
+class Checkout : public testing::TestWithParam<CheckoutCase> {};
+
+TEST_P(Checkout, DecidesTheWebPagesAndWhichManifestAnswers) {
+    const CheckoutCase& c = GetParam();
+    Rig h;
+    h.write("assets/a.mp4");
+    h.write("api/wallpapers.json", manifest(site + "/assets/a.mp4", {"alpha"}));
+    h.projectRoot = !c.given ? fs::path() : c.exists ? h.root : h.root / "missing";
+    // Started from inside a checkout it was not given, the helper still ignores it.
+    const WorkingDirectory inside(h.root);
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"beta"});
+    h.launch();
+    h.w.menuHandler(MenuAction::openGallery);
+    h.w.menuHandler(MenuAction::checkForUpdates);
+    h.send("lumivo://apply/alpha");
+    EXPECT_EQ(h.w.opened, c.opened);
+    EXPECT_EQ(h.lines().back(), c.apply);
+}
+
+const Lines sitePages{site + "/live-wallpapers/", site + "/mac-helper/"};
+
+INSTANTIATE_TEST_SUITE_P(
+    AppDelegateTest, Checkout,
+    testing::Values(CheckoutCase{"Present", true, true,
+                                 Lines{devGallery, "http://127.0.0.1:4173/mac-helper/"},
+                                 "Applied alpha"},
+                    CheckoutCase{"GivenButMissing", true, false, sitePages,
+                                 "ERROR: No wallpaper in manifest for id alpha."},
+                    CheckoutCase{"NotGiven", false, true, sitePages,
+                                 "ERROR: No wallpaper in manifest for id alpha."}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Commands in order while an apply runs; quit at once -----------------
 

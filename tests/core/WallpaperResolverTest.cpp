@@ -87,9 +87,11 @@ class WallpaperResolverTest : public testing::Test {
         resolver = std::make_unique<WallpaperResolver>(WallpaperResolver::Setup{
             .manifestEndpoint = *Url::parse(site + "/api/wallpapers.json"),
             .remoteLoader = std::make_unique<Remote>(*this),
-            .localManifestURL = Url::fileURL(publicRoot / "api/wallpapers.json"),
+            .localManifestURL =
+                checkout ? std::optional(Url::fileURL(publicRoot / "api/wallpapers.json"))
+                         : std::nullopt,
             .localLoader = std::make_unique<URLManifestDataLoader>(),
-            .webPublicRoot = publicRoot,
+            .webPublicRoot = checkout ? std::optional(publicRoot) : std::nullopt,
             .policy = DownloadPolicy({"gallery.test"}, DownloadPolicy::defaultMaxBytes),
             .downloader = std::make_unique<Downloader>(*this),
             .fileManager = &FileManager::standard(),
@@ -104,6 +106,7 @@ class WallpaperResolverTest : public testing::Test {
     }
 
     test::TemporaryDirectory directory;
+    bool checkout = true;               // false: the resolver is told of no checkout
     std::optional<std::string> remote;  // none: loading it fails
     std::function<void()> downloadEnds = [] {};
     int remoteLoads = 0, downloads = 0;
@@ -257,6 +260,41 @@ TEST_F(WallpaperResolverTest, AfterTheCacheFailsTheCheckoutIsLookedAtOnceMore) {
 TEST_F(WallpaperResolverTest, WhenNoCheckoutFileTurnsUpTheCachesErrorStandsUnchanged) {
     remote = manifest(site + "/assets/a.mp4", {"alpha"});
     downloadEnds = [] { throw HelperError::downloadFailed("network down"); };
+    EXPECT_EQ(resolve("alpha"), "! Wallpaper download failed: network down");
+    EXPECT_TRUE(reports.lines.empty());
+}
+
+// ---- Without a checkout --------------------------------------------------
+
+// The files of a checkout lie where the fixture's would be, and count for nothing.
+TEST_F(WallpaperResolverTest, WithoutACheckoutItsManifestAndAssetsAreNeverUsed) {
+    checkout = false;
+    write("assets/a.mp4");
+    write("api/wallpapers.json", manifest(site + "/assets/a.mp4", {"alpha", "beta"}));
+    remote = manifest(site + "/assets/a.mp4", {"alpha"});
+    EXPECT_EQ(resolve("alpha"),
+              joined("{root}/cache/Lumivo/wallpapers/alpha-", digest.substr(0, 12)) + ".mp4");
+    EXPECT_TRUE(reports.lines.empty());
+    EXPECT_EQ(remoteLoads, 1);
+    EXPECT_EQ(downloads, 1);
+    EXPECT_FALSE(resolver->checkoutFile(*Url::parse(site + "/assets/a.mp4")));
+    EXPECT_EQ(resolve("beta"), "! No wallpaper in manifest for id beta.");
+}
+
+TEST_F(WallpaperResolverTest, WithoutACheckoutTheRemoteManifestsFailureIsTheErrorShown) {
+    checkout = false;
+    write("api/wallpapers.json", manifest(site + "/assets/a.mp4", {"alpha"}));
+    EXPECT_EQ(resolve("alpha"), "! Could not read wallpaper manifest: connection refused");
+    EXPECT_TRUE(reports.lines.empty());
+}
+
+TEST_F(WallpaperResolverTest, WithoutACheckoutAFailedDownloadHasNoFallback) {
+    checkout = false;
+    remote = manifest(site + "/assets/a.mp4", {"alpha"});
+    downloadEnds = [&] {
+        write("assets/a.mp4");
+        throw HelperError::downloadFailed("network down");
+    };
     EXPECT_EQ(resolve("alpha"), "! Wallpaper download failed: network down");
     EXPECT_TRUE(reports.lines.empty());
 }
