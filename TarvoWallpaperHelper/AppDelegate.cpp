@@ -53,7 +53,7 @@ void AppDelegate::restoreLastWallpaper() {
     // The file's check and the loading of the player run beside launch; the
     // wallpaper plays in its turn.
     auto restored = memory.restore(worker, this, *player);
-    enqueue([this, restored](CommandQueue::Finish finish) {
+    commands.enqueue([this, restored](CommandQueue::Finish finish) {
         restored([this, finish](const std::optional<LastWallpaper>& last) {
             if (last && !quitting && memory.play(*last, *player)) {
                 menu.setTitle(last->title);
@@ -76,8 +76,10 @@ void AppDelegate::handleURLEvent(std::optional<std::string> text) {
     if (!route.failed() && route.value().kind() == Route::Kind::stop) {
         applies.stop();
     }
-    enqueue([this, route = std::move(route), stop = applies.arrived()](
-                CommandQueue::Finish finish) { carryOut(route, stop, std::move(finish)); });
+    commands.enqueue(
+        [this, route = std::move(route), stop = applies.arrived()](CommandQueue::Finish finish) {
+            carryOut(route, stop, std::move(finish));
+        });
 }
 
 void AppDelegate::droppedURLs(std::size_t dropped, std::size_t kept) {
@@ -135,14 +137,9 @@ void AppDelegate::finishLaunching(bool atLogin) {
     log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
 
-void AppDelegate::enqueue(std::function<void(CommandQueue::Finish)> command) {
-    if (!quitting) {
-        commands.enqueue(std::move(command));
-    }
-}
-
+// Once the helper quits, the queue refuses commands.
 void AppDelegate::enqueueStep(std::function<void()> step) {
-    enqueue([step = std::move(step)](CommandQueue::Finish finish) {
+    commands.enqueue([step = std::move(step)](CommandQueue::Finish finish) {
         step();
         finish();
     });

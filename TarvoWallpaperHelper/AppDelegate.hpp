@@ -125,7 +125,6 @@ class AppDelegate : public QObject, public HelperCommands {
     bool waitForBackgroundWork(std::chrono::milliseconds limit) { return worker.waitIdle(limit); }
 
   private:
-    void enqueue(std::function<void(CommandQueue::Finish)> command);
     // A command that ends when `step` returns.
     void enqueueStep(std::function<void()> step);
     void finishLaunching(bool atLogin);
