@@ -106,19 +106,20 @@ int main(int argc, char** argv) {
     for (const auto& [figure, url] : {std::pair{"cancel_connecting_ms", silentURL},
                                       std::pair{"cancel_stalled_ms", stalledURL}}) {
         const bool connecting = url == silentURL;
+        const Url from = Url::parse(url).value();  // a lambda may not capture `url` (clang)
         std::vector<double> latencies;
         for (int round = 0; round < rounds; ++round) {
             const int before = stalled;
             const auto ready = [&] { return connecting || stalled > before; };
             latencies.push_back(cancelLatency(
                 [&](std::stop_token token) {
-                    downloader.download(Url::parse(url).value(), destination, 1 << 22, token);
+                    downloader.download(from, destination, 1 << 22, token);
                 },
                 ready));
             const int between = stalled;
-            latencies.push_back(cancelLatency(
-                [&](std::stop_token token) { loader.loadData(Url::parse(url).value(), token); },
-                [&] { return connecting || stalled > between; }));
+            latencies.push_back(
+                cancelLatency([&](std::stop_token token) { loader.loadData(from, token); },
+                              [&] { return connecting || stalled > between; }));
         }
         std::printf("%s %.1f target=value<250\n", figure, median(latencies));
     }
