@@ -8,8 +8,8 @@ namespace lumivo {
 
 namespace {
 
-void throwIfCancelled(const ResolutionReporting& reports) {
-    if (reports.isCancelled()) {
+void throwIfCancelled(const std::stop_token& stop) {
+    if (stop.stop_requested()) {
         throw ResolutionCancelled();
     }
 }
@@ -30,12 +30,14 @@ WallpaperResolver::WallpaperResolver(Setup setup)
     }
 }
 
-ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionReporting& reports) {
+ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionReporting& reports,
+                                             std::stop_token stop) {
     try {
-        WallpaperRecord found = record(id, reports);
-        throwIfCancelled(reports);
-        auto [file, fromCache] = video(found, reports);
-        throwIfCancelled(reports);
+        throwIfCancelled(stop);
+        WallpaperRecord found = record(id, reports, stop);
+        throwIfCancelled(stop);
+        auto [file, fromCache] = video(found, reports, stop);
+        throwIfCancelled(stop);
         return {found.title(),
                 std::move(file),
                 found.id(),
@@ -46,32 +48,32 @@ ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionRe
     } catch (const ResolutionCancelled&) {
         throw;
     } catch (...) {
-        // A step that a cancel cut short fails; the cancel is what happened.
-        throwIfCancelled(reports);
+        // A step that a stop cut short fails; the stop is what happened.
+        throwIfCancelled(stop);
         throw;
     }
 }
 
-WallpaperRecord WallpaperResolver::record(const std::string& id,
-                                          ResolutionReporting& reports) const {
+WallpaperRecord WallpaperResolver::record(const std::string& id, ResolutionReporting& reports,
+                                          const std::stop_token& stop) const {
     std::optional<WallpaperRecord> found;
     if (localManifestPath_ && fileManager_.isReadableFile(*localManifestPath_)) {
         // The checkout's manifest answers alone, record or not.
         reports.log("Using local manifest: " + localManifestPath_->string());
-        found = localManifest_->record(id);
+        found = localManifest_->record(id, stop);
     } else {
         try {
             // An id the remote manifest does not hold is not looked up locally.
-            found = manifest_.record(id);
+            found = manifest_.record(id, stop);
         } catch (const std::exception& error) {
-            throwIfCancelled(reports);
+            throwIfCancelled(stop);
             if (!localManifest_) {
                 // Nothing to fall back to: the user learns why the remote one failed.
                 throw;
             }
             reports.log("Remote manifest failed, trying local manifest: " +
                         localizedDescription(error));
-            found = localManifest_->record(id);
+            found = localManifest_->record(id, stop);
         }
     }
     if (!found) {
@@ -81,7 +83,8 @@ WallpaperRecord WallpaperResolver::record(const std::string& id,
 }
 
 std::pair<std::filesystem::path, bool> WallpaperResolver::video(const WallpaperRecord& record,
-                                                                ResolutionReporting& reports) {
+                                                                ResolutionReporting& reports,
+                                                                const std::stop_token& stop) {
     if (auto local = checkoutFile(record.videoUrl())) {
         reports.log("Using local asset fallback: " + local->string());
         return {*std::move(local), false};
@@ -92,9 +95,9 @@ std::pair<std::filesystem::path, bool> WallpaperResolver::video(const WallpaperR
         ~Done() { download = Download{}; }
     } done{download_};
     try {
-        return {cache_.localFile(record, policy_), true};
+        return {cache_.localFile(record, policy_, stop), true};
     } catch (const std::exception& error) {
-        throwIfCancelled(reports);
+        throwIfCancelled(stop);
         // The file may have turned up in the checkout meanwhile.
         if (auto local = checkoutFile(record.videoUrl())) {
             reports.log("Download failed, using local asset fallback: " +

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,8 +37,8 @@ struct ResolvedWallpaper {
     std::string videoUrl;
 };
 
-// Thrown by WallpaperResolver::resolve() when its caller cancelled it: the
-// apply ends without an error to show.
+// Thrown by WallpaperResolver::resolve() when its caller requested a stop:
+// the apply ends without an error to show.
 class ResolutionCancelled : public std::exception {
   public:
     const char* what() const noexcept override { return "The wallpaper was not applied."; }
@@ -76,9 +77,12 @@ class WallpaperResolver {
     // to `reports`. Throws missingRecord for an id the manifest consulted does
     // not hold, the local manifest's error after the remote one failed (the
     // remote error is only logged; without a checkout it is the one thrown),
-    // the cache's error when no checkout file turns up either, and
-    // ResolutionCancelled once `reports` is cancelled.
-    ResolvedWallpaper resolve(const std::string& id, ResolutionReporting& reports);
+    // the cache's error when no checkout file turns up either. Once a stop is
+    // requested on `stop`, whenever it comes, the step under way ends early
+    // and resolve() throws ResolutionCancelled instead of falling back or
+    // failing.
+    ResolvedWallpaper resolve(const std::string& id, ResolutionReporting& reports,
+                              std::stop_token stop);
 
     // Whether `file` is a valid copy in the cache: inside the cache's folder,
     // readable and matching `sha256` as a cached hit must. Blocking (a full
@@ -94,10 +98,12 @@ class WallpaperResolver {
     void downloadProgressed(std::int64_t received, std::int64_t expected);
 
   private:
-    WallpaperRecord record(const std::string& id, ResolutionReporting& reports) const;
+    WallpaperRecord record(const std::string& id, ResolutionReporting& reports,
+                           const std::stop_token& stop) const;
     // The video file, and whether it came from the cache.
     std::pair<std::filesystem::path, bool> video(const WallpaperRecord& record,
-                                                 ResolutionReporting& reports);
+                                                 ResolutionReporting& reports,
+                                                 const std::stop_token& stop);
 
     ManifestStore manifest_;
     // The checkout's manifest and assets, all absent without a checkout.

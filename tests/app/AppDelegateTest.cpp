@@ -54,10 +54,8 @@ struct Rig {
         const std::size_t before = w.log.size();
         auto fake = [this] { return std::make_unique<Fake>(w); };
         // The local manifest is a real file, read by the real loader.
-        AppDelegate::Sources sources{fake(),  std::make_unique<URLManifestDataLoader>(),
-                                     fake(),  &FileManager::standard(),
-                                     nullptr, nullptr};
-        sources.cancelTransfers = [this] { ++w.cancels; };
+        AppDelegate::Sources sources{fake(), std::make_unique<URLManifestDataLoader>(), fake(),
+                                     &files, nullptr};
         sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
         AppDelegate::Platform platform{fake(),  fake(),  fake(),       fake(), fake(),
                                        nullptr, nullptr, std::nullopt, nullptr};
@@ -120,10 +118,21 @@ struct Rig {
     fs::path cached(const std::string& id) const {
         return root / "cache/Lumivo/wallpapers" / (id + "-96b050b919f3.mp4");
     }
+    // The names in the cache's folder, sorted.
+    Lines cacheEntries() const {
+        Lines names;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(root / "cache/Lumivo/wallpapers", error)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     fs::path root;
     fs::path projectRoot;  // the checkout the helper is given (root); empty for none
     World w;
+    Files files{w};
     std::size_t launchLines = 0;
     std::unique_ptr<AppDelegate> delegate;
 };
@@ -339,35 +348,114 @@ TEST(AppDelegateTest, CommandsWaitTheirTurnDuringAnApplyAndQuitActsAtOnce) {
     EXPECT_EQ(h.w.started.size(), 1u);
 }
 
-// ---- Stop cuts applies short ---------------------------------------------
+// ---- A stop cuts applies short, whenever it comes ------------------------
 
-TEST(AppDelegateTest, StopCancelsTheRunningApplyAndThoseBeforeItQuietly) {
+struct StageCase {
+    const char* name;
+    // Brings the apply of "w" to the stage at which the stop comes.
+    std::function<void(Rig&)> reach;
+    Lines cancelled = {"w"};  // the applies that end as cancelled
+    bool byMenu = false;
+    int cancels = 0;   // the stop reached a running download at once
+    Lines cache = {};  // the cache's folder after the stop
+    int downloads = 2;
+    bool cachedBefore = false;  // "w" was applied once before
+};
+
+class StopAtStage : public testing::TestWithParam<StageCase> {};
+
+TEST_P(StopAtStage, CancelsQuietlyLeavesNothingAndSparesTheNextApply) {
+    const StageCase& c = GetParam();
     Rig h;
-    h.w.manifest = manifest(site + "/videos/b.mp4", {"beta", "gamma", "delta"});
-    h.w.holdDownload = true;
+    h.w.manifest = manifest(site + "/videos/w.mp4", {"first", "w"});
     h.launch();
-    h.delegate->handleURLEvent("lumivo://apply/beta");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 1; }));
-    h.delegate->handleURLEvent("lumivo://apply/gamma");
-    h.delegate->handleURLEvent("lumivo://stop");
-    EXPECT_EQ(h.w.cancels, 1);  // at once, not behind the apply
-    h.settle();
-    h.delegate->handleURLEvent("lumivo://apply/delta");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 2; }));
-    h.w.menuHandler(MenuAction::stopWallpaper);
-    EXPECT_EQ(h.w.cancels, 2);
+    if (c.cachedBefore) {
+        h.send("lumivo://apply/w");
+    }
+    const std::size_t before = h.lines().size(), started = h.w.started.size();
+    c.reach(h);
+    if (c.byMenu) {
+        h.w.menuHandler(MenuAction::stopWallpaper);
+    } else {
+        h.delegate->handleURLEvent("lumivo://stop");
+    }
+    EXPECT_EQ(h.w.cancels, c.cancels);
+    h.w.holdManifest = h.w.holdDownload = h.w.holdDigest = false;
     h.settle();
 
-    EXPECT_EQ(h.lines(),
-              (Lines{"Apply cancelled: beta", "Apply cancelled: gamma", "Stopped wallpaper",
-                     "Apply cancelled: delta", "Stopped wallpaper"}));
+    Lines expected;
+    for (const auto& id : c.cancelled) {
+        expected.push_back("Apply cancelled: " + id);
+    }
+    expected.push_back("Stopped wallpaper");
+    const Lines lines = h.lines();
+    EXPECT_EQ(Lines(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end()), expected);
     EXPECT_TRUE(h.w.alerts.empty());
-    EXPECT_TRUE(h.w.started.empty());
-    EXPECT_EQ(h.w.stops, 2);
+    EXPECT_EQ(h.w.started.size(), started);
     EXPECT_EQ(h.status(), "No Wallpaper Playing");
-    // The partial downloads are gone.
-    EXPECT_TRUE(fs::is_empty(h.root / "cache/Lumivo/wallpapers"));
+    EXPECT_EQ(h.remembered(), std::nullopt);
+    // No temporary file, and nothing under a final name that was not there.
+    EXPECT_EQ(h.cacheEntries(), c.cache);
+
+    h.send("lumivo://apply/w");
+    EXPECT_EQ(h.lines().back(), "Applied w");
+    EXPECT_EQ(h.w.started.back(), h.cached("w"));
+    EXPECT_EQ(h.w.downloads, c.downloads);
 }
+
+// Sends the apply of "w" once `hold` is set, and waits until `count` went up.
+void applyHeld(Rig& h, std::atomic<bool> World::*hold, std::atomic<int> World::*count) {
+    const int before = h.w.*count;
+    h.w.*hold = true;
+    h.delegate->handleURLEvent("lumivo://apply/w");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.*count > before; }));
+}
+
+const Lines copyOfW{"w-96b050b919f3.mp4"};
+
+INSTANTIATE_TEST_SUITE_P(
+    AppDelegateTest, StopAtStage,
+    testing::Values(
+        // "w" waits behind an apply that downloads.
+        StageCase{.name = "BeforeItsTurn",
+                  .reach =
+                      [](Rig& h) {
+                          h.w.holdDownload = true;
+                          h.delegate->handleURLEvent("lumivo://apply/first");
+                          ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 1; }));
+                          h.delegate->handleURLEvent("lumivo://apply/w");
+                      },
+                  .cancelled = {"first", "w"},
+                  .cancels = 1},
+        // The manifest arrives just as the stop comes; no transfer may start.
+        StageCase{
+            .name = "BetweenPickUpAndTheTransfer",
+            .reach = [](Rig& h) { applyHeld(h, &World::holdManifest, &World::manifestLoads); },
+            .byMenu = true,
+            .downloads = 1},
+        StageCase{.name = "DuringTheTransfer",
+                  .reach = [](Rig& h) { applyHeld(h, &World::holdDownload, &World::downloads); },
+                  .cancels = 1},
+        StageCase{.name = "WhileTheDownloadIsChecked",
+                  .reach = [](Rig& h) { applyHeld(h, &World::holdDigest, &World::digests); },
+                  .byMenu = true},
+        // The copy stays for the next apply, which downloads nothing.
+        StageCase{.name = "WhileTheCachedCopyIsChecked",
+                  .reach = [](Rig& h) { applyHeld(h, &World::holdDigest, &World::digests); },
+                  .cache = copyOfW,
+                  .downloads = 1,
+                  .cachedBefore = true},
+        // The outcome waits on the GUI thread; the player must not start.
+        StageCase{.name = "AfterTheResolution",
+                  .reach =
+                      [](Rig& h) {
+                          applyHeld(h, &World::holdManifest, &World::manifestLoads);
+                          h.w.holdManifest = false;
+                          ASSERT_TRUE(h.delegate->waitForBackgroundWork(std::chrono::seconds(10)));
+                      },
+                  .cache = copyOfW,
+                  .downloads = 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Errors while an alert is open ---------------------------------------
 
