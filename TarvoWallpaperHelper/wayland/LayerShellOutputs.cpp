@@ -35,9 +35,9 @@ LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
     wl_display* connection = display_->get();
     registry_.reset(wl_display_get_registry(connection));
     wl_registry_add_listener(registry_.get(), &registryListener, this);
-    const bool placed = surfaces_ == WallpaperSurfaces::backgroundLayer ? layerShell_ != nullptr
-                                                                         : wmBase_ != nullptr;
-    if (!waylandRoundTrip(connection, connectTimeoutMs) || !compositor_ || !shm_ || !placed) {
+    if (!waylandRoundTrip(connection, connectTimeoutMs) || !compositor_ || !shm_ ||
+        !(surfaces_ == WallpaperSurfaces::backgroundLayer ? layerShell_ != nullptr
+                                                            : wmBase_ != nullptr)) {
         throw HelperError::noMainScreen();
     }
     for (auto& output : outputs_) {
