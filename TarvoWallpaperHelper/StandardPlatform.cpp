@@ -5,8 +5,8 @@
 #include <QTimer>
 
 #include "DesktopBrowser.hpp"
+#include "GnomeDesktopShell.hpp"
 #include "GnomeIntegrationSwitch.hpp"
-#include "GnomeOutputs.hpp"
 #include "MessageBoxAlerts.hpp"
 #include "PauseControl.hpp"
 #include "SessionOutputs.hpp"
@@ -78,16 +78,10 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     auto settings = std::make_unique<UserSettings>();
     const SettingsStoring* stored = settings.get();
     auto shell = std::make_shared<GnomeShellIntegration>(QDBusConnection::sessionBus());
-    DesktopShell desktopShell{
-        [shell] { return shell->shellRunning(); },
-        [shell] { return shell->status() == ExtensionStatus::enabled; },
-        [shell](std::unique_ptr<Outputs> inner) -> std::unique_ptr<Outputs> {
-            return std::make_unique<GnomeOutputs>(std::move(inner), *shell);
-        },
-    };
     auto outputs = std::make_shared<SessionOutputs>(
         [stored] { return stored->text("mainOutput").value_or(std::string()); },
-        [playbackLog](const std::string& line) { playbackLog->log(line); }, desktopShell);
+        [playbackLog](const std::string& line) { playbackLog->log(line); },
+        gnomeDesktopShell(shell));
     auto player = std::make_unique<WallpaperPlayer>([outputs] { return outputs->open(); });
     followShell(shell, *player, outputs);
     QObject::connect(player.get(), &WallpaperPlayer::playbackFailed, player.get(),

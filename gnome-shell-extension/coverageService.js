@@ -77,8 +77,9 @@ var CoverageService = class {
         this._queueUpdate();
     }
 
+    // Packed by the exported object itself, after the interface's signature.
     get Monitors() {
-        return new GLib.Variant('a(iiiib)', this._monitors);
+        return this._monitors;
     }
 
     ActiveMonitor() {
@@ -95,7 +96,8 @@ var CoverageService = class {
             const monitors = this._compute();
             if (JSON.stringify(monitors) !== JSON.stringify(this._monitors)) {
                 this._monitors = monitors;
-                this._object?.emit_property_changed('Monitors', this.Monitors);
+                this._object?.emit_property_changed('Monitors',
+                    new GLib.Variant('a(iiiib)', monitors));
             }
             return GLib.SOURCE_REMOVE;
         });

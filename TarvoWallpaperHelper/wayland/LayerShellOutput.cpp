@@ -147,7 +147,11 @@ bool LayerShellOutput::ready() const {
 void LayerShellOutput::requestFrame() {
     frame_.reset(wl_surface_frame(surface_.get()));
     wl_callback_add_listener(frame_.get(), &frameListener, this);
-    frameWait_.start();
+    // The Shell that shows a toplevel in its background reports what hides
+    // it; its frame callbacks only pace (they lag while it is busy).
+    if (!toplevel_) {
+        frameWait_.start();
+    }
 }
 
 void LayerShellOutput::frameCame() {

@@ -32,7 +32,8 @@ struct LayerShellGlobals {
 // rectangle of the desktop it shows. Ready once the
 // compositor gave it a size, and again each time it showed the last picture
 // (frame callbacks). Hidden while a frame it asked for has not come for a
-// second: compositors call back only for surfaces someone can see. After
+// second: compositors call back only for surfaces someone can see (a
+// toplevel never counts as hidden this way: its Shell reports that). After
 // closed or detach() it holds no Wayland object and is never ready or hidden.
 // Not movable: listeners point at it.
 class LayerShellOutput : public Output {

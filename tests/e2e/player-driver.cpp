@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <cstdio>
@@ -25,6 +26,7 @@
 
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
+#include "GnomeDesktopShell.hpp"
 #include "SessionOutputs.hpp"
 #include "WallpaperPlayer.hpp"
 
@@ -97,9 +99,12 @@ class Driver {
 
   private:
     // The helper's choice of display backend: layer-shell on a Wayland
-    // compositor that has it, else X11.
-    lumivo::SessionOutputs outputs_{[] { return std::string(); },
-                                    [](const std::string& line) { say("event note " + line); }};
+    // compositor that has it, else GNOME Shell's extension where it is on,
+    // else X11.
+    lumivo::SessionOutputs outputs_{
+        [] { return std::string(); }, [](const std::string& line) { say("event note " + line); },
+        lumivo::gnomeDesktopShell(
+            std::make_shared<lumivo::GnomeShellIntegration>(QDBusConnection::sessionBus()))};
     lumivo::WallpaperPlayer player_{[this] { return outputs_.open(); }};
     QElapsedTimer sinceStart_;
 };

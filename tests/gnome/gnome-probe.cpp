@@ -11,7 +11,7 @@
 #include <iostream>
 #include <string>
 
-#include "GnomeOutputs.hpp"
+#include "GnomeDesktopShell.hpp"
 #include "GnomeShellIntegration.hpp"
 #include "SessionOutputs.hpp"
 
@@ -19,7 +19,8 @@ using namespace lumivo;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    GnomeShellIntegration shell(QDBusConnection::sessionBus());
+    auto shellOwned = std::make_shared<GnomeShellIntegration>(QDBusConnection::sessionBus());
+    GnomeShellIntegration& shell = *shellOwned;
     const int wait = argc > 2 && std::string(argv[1]) == "--wait-monitors" ? std::stoi(argv[2]) : 1;
     QTest::qWait(wait * 1000);
     const char* names[] = {"absent", "disabled", "enabled", "failed"};
@@ -31,13 +32,7 @@ int main(int argc, char** argv) {
                   << "\n";
     }
     SessionOutputs outputs({}, [](const std::string& line) { std::cout << "log " << line << "\n"; },
-                           DesktopShell{
-                               [&] { return shell.shellRunning(); },
-                               [&] { return shell.status() == ExtensionStatus::enabled; },
-                               [&](std::unique_ptr<Outputs> inner) -> std::unique_ptr<Outputs> {
-                                   return std::make_unique<GnomeOutputs>(std::move(inner), shell);
-                               },
-                           });
+                           gnomeDesktopShell(shellOwned));
     try {
         auto opened = outputs.open();
         std::cout << "backend OK " << opened->monitors().size() << " monitors" << std::endl;

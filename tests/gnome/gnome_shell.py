@@ -11,6 +11,8 @@ their names first, as they would.
   gnome_shell.py overview [on|off]     prints or sets whether the overview is open
   gnome_shell.py extension UUID        the extension's state number (none: "-")
   gnome_shell.py focus                 the title of the focused window, if any
+  gnome_shell.py coverage              the wallpaper extension's monitors, one a line:
+                                       "X Y WIDTH HEIGHT covered|visible"
 """
 import sys
 
@@ -64,6 +66,13 @@ def main(argv):
         (active,) = call(connection, "/org/gnome/Shell", "org.freedesktop.DBus.Properties",
                          "Get", GLib.Variant("(ss)", properties), "(v)")
         print("on" if active else "off")
+        return 0
+    if command == "coverage":
+        (monitors,) = call(connection, "/app/lumivo/ShellWallpaper",
+                           "org.freedesktop.DBus.Properties", "Get",
+                           GLib.Variant("(ss)", ("app.lumivo.ShellWallpaper", "Monitors")), "(v)")
+        for x, y, width, height, covered in monitors:
+            print(x, y, width, height, "covered" if covered else "visible")
         return 0
     if command == "extension":
         (info,) = call(connection, "/org/gnome/Shell", "org.gnome.Shell.Extensions",
