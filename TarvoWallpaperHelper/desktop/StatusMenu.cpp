@@ -52,8 +52,8 @@ StatusMenu statusMenu(const MenuState& state) {
             checkable("Start at Login", *state.startAtLogin, MenuAction::startAtLogin));
     }
     if (state.offerGnomeIntegration) {
-        extras.push_back(item("Enable GNOME Integration", '\0', true,
-                              MenuAction::enableGnomeIntegration));
+        extras.push_back(
+            item("Enable GNOME Integration", '\0', true, MenuAction::enableGnomeIntegration));
     }
     menu.push_back(separator());
     if (!extras.empty()) {

@@ -58,9 +58,9 @@ std::vector<ShellMonitor> monitorsIn(const QVariant& value) {
 GnomeShellIntegration::GnomeShellIntegration(QDBusConnection bus, QObject* parent)
     : QObject(parent),
       bus_(std::move(bus)),
-      watcher_(shellService, bus_,
-               QDBusServiceWatcher::WatchForRegistration |
-                   QDBusServiceWatcher::WatchForUnregistration) {
+      watcher_(
+          shellService, bus_,
+          QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration) {
     connect(&watcher_, &QDBusServiceWatcher::serviceRegistered, this,
             &GnomeShellIntegration::shellAppeared);
     connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -76,15 +76,13 @@ GnomeShellIntegration::GnomeShellIntegration(QDBusConnection bus, QObject* paren
     if (!bus_.isConnected() || !bus_.interface()->isServiceRegistered(shellService)) {
         return;
     }
-    QDBusMessage ask = QDBusMessage::createMethodCall(shellService, shellPath,
-                                                      extensionsInterface,
+    QDBusMessage ask = QDBusMessage::createMethodCall(shellService, shellPath, extensionsInterface,
                                                       QStringLiteral("GetExtensionInfo"));
     ask << QString::fromLatin1(wallpaperExtensionUuid);
     const QDBusMessage reply = bus_.call(ask, QDBus::Block, firstAnswerMs);
     running_ = true;
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-        status_ = extensionStatus(
-            stateIn(qdbus_cast<QVariantMap>(reply.arguments().constFirst())));
+        status_ = extensionStatus(stateIn(qdbus_cast<QVariantMap>(reply.arguments().constFirst())));
     }
     if (status_ == ExtensionStatus::enabled) {
         askMonitors();
@@ -110,8 +108,7 @@ void GnomeShellIntegration::shellVanished() {
 }
 
 void GnomeShellIntegration::askStatus() {
-    QDBusMessage ask = QDBusMessage::createMethodCall(shellService, shellPath,
-                                                      extensionsInterface,
+    QDBusMessage ask = QDBusMessage::createMethodCall(shellService, shellPath, extensionsInterface,
                                                       QStringLiteral("GetExtensionInfo"));
     ask << QString::fromLatin1(wallpaperExtensionUuid);
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(ask), this);
@@ -140,8 +137,7 @@ void GnomeShellIntegration::askMonitors() {
             });
 }
 
-void GnomeShellIntegration::onExtensionStateChanged(const QString& uuid,
-                                                    const QVariantMap& state) {
+void GnomeShellIntegration::onExtensionStateChanged(const QString& uuid, const QVariantMap& state) {
     if (uuid == QLatin1String(wallpaperExtensionUuid)) {
         setStatus(true, extensionStatus(stateIn(state)));
     }
@@ -176,8 +172,7 @@ void GnomeShellIntegration::setMonitors(std::vector<ShellMonitor> monitors) {
 }
 
 void GnomeShellIntegration::enable(std::function<void(std::optional<std::string>)> done) {
-    QDBusMessage ask = QDBusMessage::createMethodCall(shellService, shellPath,
-                                                      extensionsInterface,
+    QDBusMessage ask = QDBusMessage::createMethodCall(shellService, shellPath, extensionsInterface,
                                                       QStringLiteral("EnableExtension"));
     ask << QString::fromLatin1(wallpaperExtensionUuid);
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(ask), this);

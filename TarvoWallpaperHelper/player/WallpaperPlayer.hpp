@@ -102,7 +102,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     OutputsFactory makeOutputs_;
     ScreenMode mode_ = ScreenMode::AllScreens;
     std::unique_ptr<Outputs> outputs_;
-    std::filesystem::path file_;  // the video of the last start, until stop()
+    std::filesystem::path file_;        // the video of the last start, until stop()
     std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first
     std::vector<Monitor> shown_;
     std::future<void> loading_;  // prepare()'s; waited for on destruction

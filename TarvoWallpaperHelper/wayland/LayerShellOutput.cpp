@@ -52,8 +52,8 @@ LayerShellOutput::LayerShellOutput(const LayerShellGlobals& globals, wl_output* 
 }
 
 void LayerShellOutput::makeLayerSurface(wl_output* output) {
-    layer_.reset(zwlr_layer_shell_v1_get_layer_surface(globals_.layerShell, surface_.get(),
-                                                       output, ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
+    layer_.reset(zwlr_layer_shell_v1_get_layer_surface(globals_.layerShell, surface_.get(), output,
+                                                       ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
                                                        "lumivo-wallpaper"));
     zwlr_layer_surface_v1_add_listener(layer_.get(), &layerListener, this);
     zwlr_layer_surface_v1_set_anchor(

@@ -99,7 +99,7 @@ class LayerShellOutput : public Output {
     WaylandProxy<wl_surface> surface_;
     WaylandProxy<zwlr_layer_surface_v1> layer_;
     WaylandProxy<xdg_surface> xdgSurface_;
-    WaylandProxy<xdg_toplevel> toplevel_;  // before xdgSurface_
+    WaylandProxy<xdg_toplevel> toplevel_;       // before xdgSurface_
     int pendingWidth_ = 0, pendingHeight_ = 0;  // the toplevel's last configure
     WaylandProxy<wp_viewport> viewport_;
     WaylandProxy<wl_callback> frame_;

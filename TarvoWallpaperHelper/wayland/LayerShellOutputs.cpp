@@ -37,7 +37,7 @@ LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
     wl_registry_add_listener(registry_.get(), &registryListener, this);
     if (!waylandRoundTrip(connection, connectTimeoutMs) || !compositor_ || !shm_ ||
         !(surfaces_ == WallpaperSurfaces::backgroundLayer ? layerShell_ != nullptr
-                                                            : wmBase_ != nullptr)) {
+                                                          : wmBase_ != nullptr)) {
         throw HelperError::noMainScreen();
     }
     for (auto& output : outputs_) {

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
-
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "AppDelegate.hpp"
 #include "AppFakes.hpp"
@@ -59,7 +58,7 @@ struct Rig {
                                      nullptr, nullptr};
         sources.cancelTransfers = [this] { ++w.cancels; };
         sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
-        AppDelegate::Platform platform{fake(),  fake(),  fake(),       fake(), fake(),
+        AppDelegate::Platform platform{fake(),  fake(),  fake(),       fake(),  fake(),
                                        nullptr, nullptr, std::nullopt, nullptr, nullptr};
         platform.autostart.emplace(root / "config/autostart/app.lumivo.Helper.desktop",
                                    "/usr/bin/lumivo-helper");

@@ -24,9 +24,9 @@
 #include <cstdio>
 #include <string>
 
+#include "GnomeDesktopShell.hpp"
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
-#include "GnomeDesktopShell.hpp"
 #include "SessionOutputs.hpp"
 #include "WallpaperPlayer.hpp"
 

@@ -28,11 +28,11 @@ int main(int argc, char** argv) {
     std::cout << "extension " << names[static_cast<int>(shell.status())] << "\n";
     for (const ShellMonitor& m : shell.monitors()) {
         std::cout << "monitor " << m.geometry.x << " " << m.geometry.y << " " << m.geometry.width
-                  << " " << m.geometry.height << " " << (m.covered ? "covered" : "visible")
-                  << "\n";
+                  << " " << m.geometry.height << " " << (m.covered ? "covered" : "visible") << "\n";
     }
-    SessionOutputs outputs({}, [](const std::string& line) { std::cout << "log " << line << "\n"; },
-                           gnomeDesktopShell(shellOwned));
+    SessionOutputs outputs(
+        {}, [](const std::string& line) { std::cout << "log " << line << "\n"; },
+        gnomeDesktopShell(shellOwned));
     try {
         auto opened = outputs.open();
         std::cout << "backend OK " << opened->monitors().size() << " monitors" << std::endl;

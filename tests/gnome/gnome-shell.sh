@@ -93,6 +93,10 @@ e2e_spawn foot --override=colors.background=ffff00 --window-size-pixels=1200x640
 FOOT=$E2E_LAST_PID
 verify "a foot window is drawn above the wallpaper" e2e_wait_for 10 mostly 800x300+200+200 '#ffff00'
 verify "and has the focus, not a wallpaper surface" e2e_wait_for 5 eval '[ "$(shell focus)" = cover ]'
+"$HELPER" lumivo://apply/local
+applied_twice() { [ "$(grep -c 'Applied Local Clip' "$LOG")" = 2 ]; }
+verify "new wallpaper surfaces leave the focus where it is" \
+    eval 'e2e_wait_for 15 applied_twice && moving "$FIRST" && [ "$(shell focus)" = cover ]'
 kill "$FOOT"
 
 # ---- screen modes, and a fullscreen window resting the decode -----------------------------
