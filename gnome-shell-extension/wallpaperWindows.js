@@ -124,7 +124,7 @@ var WallpaperWindows = class {
         const taken = this._taken.get(window);
         this._taken.delete(window);
         if (closing && window.get_client_type() === Meta.WindowClientType.WAYLAND) {
-            window.delete(global.get_current_time());
+            window.delete(global.display.get_current_time_roundtrip());
         } else {
             if (taken.actor && !taken.actor.is_destroyed()) {
                 taken.actor.opacity = taken.opacity;
@@ -143,7 +143,7 @@ var WallpaperWindows = class {
             this._lastFocus = focus;
             return;
         }
-        const time = global.get_current_time();
+        const time = global.display.get_current_time_roundtrip();
         if (this._lastFocus && this._watched.has(this._lastFocus))
             this._lastFocus.focus(time);
         else

@@ -40,6 +40,11 @@ fraction() {
 }
 mostly() { awk -v f="$(fraction "$1" "$2")" 'BEGIN { exit !(f > 0.9) }'; }
 listed() { shell windows | grep -q "$1"; }
+focus_is() {
+    local focus
+    focus=$(shell focus)
+    [ "$focus" = "$1" ] || { echo "the focus is on '$focus'" && return 1; }
+}
 # coverage_is FIRST SECOND : what the extension reports of each monitor.
 coverage_is() {
     [ "$(shell coverage | tr '\n' ' ')" = "0 0 1280 720 $1 1280 0 1024 768 $2 " ]
@@ -92,11 +97,11 @@ e2e_spawn foot --override=colors.background=ffff00 --window-size-pixels=1200x640
     --title=cover sh -c 'exec sleep 600' 2>/dev/null
 FOOT=$E2E_LAST_PID
 verify "a foot window is drawn above the wallpaper" e2e_wait_for 10 mostly 800x300+200+200 '#ffff00'
-verify "and has the focus, not a wallpaper surface" e2e_wait_for 5 eval '[ "$(shell focus)" = cover ]'
+verify "and has the focus, not a wallpaper surface" e2e_wait_for 5 focus_is cover
 "$HELPER" lumivo://apply/local
 applied_twice() { [ "$(grep -c 'Applied Local Clip' "$LOG")" = 2 ]; }
 verify "new wallpaper surfaces leave the focus where it is" \
-    eval 'e2e_wait_for 15 applied_twice && moving "$FIRST" && [ "$(shell focus)" = cover ]'
+    eval 'e2e_wait_for 15 applied_twice && moving "$FIRST" && focus_is cover'
 kill "$FOOT"
 
 # ---- screen modes, and a fullscreen window resting the decode -----------------------------
