@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ScreenLayout.hpp"
+#include "Monitor.hpp"
 
 namespace lumivo {
 
