@@ -104,7 +104,7 @@ verify "and has the focus, not a wallpaper surface" e2e_wait_for 5 focus_is cove
 "$HELPER" lumivo://apply/local
 applied_twice() { [ "$(grep -c 'Applied Local Clip' "$LOG")" = 2 ]; }
 verify "a second apply makes new wallpaper surfaces" e2e_wait_for 15 applied_twice
-verify "which play" moving "$FIRST"
+verify "which play (the second monitor; foot covers the first)" moving "$SECOND"
 verify "and leave the focus where it is" focus_is cover
 kill "$FOOT"
 
