@@ -34,7 +34,7 @@ shot() { shell screenshot "$E2E_TMP/$1.png"; }
 region() { convert "$E2E_TMP/$1.png" -crop "$2" +repage "RGB:$E2E_TMP/$1-$3.rgb"; }
 # moving REGION : two screenshots a moment apart differ there.
 changed_in() { shot b && region b "$1" r && ! cmp -s "$E2E_TMP/a-r.rgb" "$E2E_TMP/b-r.rgb"; }
-moving() { shot a && region a "$1" r && e2e_wait_for 5 changed_in "$1"; }
+moving() { shot a && region a "$1" r && e2e_wait_for 10 changed_in "$1"; }
 still() { shot a && region a "$1" r && sleep 0.7 && ! changed_in "$1"; }
 # fraction REGION COLOUR : how much of the region has that colour, 0 to 1.
 fraction() {
