@@ -30,6 +30,8 @@ XWAYLAND_PID=$(pgrep -P "$E2E_SHELL_PID" -x Xwayland)
 export DISPLAY=$E2E_XWAYLAND_DISPLAY QT_QPA_PLATFORM=wayland
 
 extension_is() { [ "$($SHELL_TOOL extension $UUID)" = "$1" ]; }
+# The extension runs once its D-Bus object answers.
+running() { $SHELL_TOOL coverage >/dev/null 2>&1; }
 # run NAME PIDS_EXTRA... : plays the clip, "<cpu %>" of the player and PIDS_EXTRA.
 run() {
     local name=$1
@@ -41,6 +43,21 @@ run() {
     e2e_proc_close "$name" 20
 }
 
+# First frames on the freshly started Shell, before the extension goes off and on.
+e2e_proc_start first "$DRIVER"
+times=()
+for ((i = 0; i < STARTS; i++)); do
+    ms=$(e2e_proc_send first "start $CLIP" && e2e_proc_wait first '^event first-frame' 20) || {
+        echo "gnome.sh: no first frame:" >&2
+        cat "$E2E_TMP/first.out" "$E2E_TMP/first.err" >&2
+        exit 1
+    }
+    times+=("$(tail -n1 <<<"$ms" | awk '{printf "%d", $3}')")
+    e2e_proc_send first stop >/dev/null
+done
+e2e_proc_close first 20
+echo "gnome_first_frame_ms $(printf '%s\n' "${times[@]}" | median) target=value<300"
+
 ours=() peer=()
 for ((round = 0; round < ROUNDS; round++)); do
     ours+=("$(run "ours$round" "$E2E_SHELL_PID")")
@@ -49,20 +66,11 @@ for ((round = 0; round < ROUNDS; round++)); do
     peer+=("$(run "peer$round" "$E2E_SHELL_PID" "$XWAYLAND_PID")")
     gnome-extensions enable $UUID
     e2e_wait_for 10 extension_is 1
+    e2e_wait_for 10 running
     echo "round $round: extension ${ours[-1]} %, X11 fallback ${peer[-1]} %" >&2
 done
 ratio_line gnome_cpu_pct "$(printf '%s\n' "${ours[@]}" | median)" x11-fallback \
     "$(printf '%s\n' "${peer[@]}" | median)" "<=1.0"
-
-e2e_proc_start first "$DRIVER"
-times=()
-for ((i = 0; i < STARTS; i++)); do
-    e2e_proc_send first "start $CLIP" >/dev/null
-    times+=("$(e2e_proc_wait first '^event first-frame' 20 | awk '{printf "%d", $3}')")
-    e2e_proc_send first stop >/dev/null
-done
-e2e_proc_close first 20
-echo "gnome_first_frame_ms $(printf '%s\n' "${times[@]}" | median) target=value<300"
 
 # Covered: a fullscreen window over the monitor, the decode paused as the
 # helper's pause logic does once the extension reports the monitor covered.
