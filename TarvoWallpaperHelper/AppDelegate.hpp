@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -12,7 +11,7 @@
 
 #include "AlertCoalescer.hpp"
 #include "Alerting.hpp"
-#include "ApplyCancellation.hpp"
+#include "ApplyResolution.hpp"
 #include "AutostartEntry.hpp"
 #include "BlockingWorker.hpp"
 #include "BrowserOpening.hpp"
@@ -26,8 +25,8 @@
 #include "ManifestDataLoading.hpp"
 #include "Outcome.hpp"
 #include "PauseControl.hpp"
-#include "PostedReports.hpp"
 #include "SettingsStoring.hpp"
+#include "ShellIntegrating.hpp"
 #include "StartAtLogin.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
@@ -56,9 +55,6 @@ class AppDelegate : public QObject, public HelperCommands {
         std::unique_ptr<ManifestDataLoading> localLoader;
         std::unique_ptr<FileDownloading> downloader;
         FileManager* fileManager = nullptr;
-        // Cancels the download or manifest fetch in progress; safe from any
-        // thread, harmless without one. May be empty.
-        std::function<void()> cancelTransfers;
         // Installs the handler the downloader reports progress to (from its own
         // thread). May be empty.
         std::function<void(ProgressHandler)> setProgressHandler;
@@ -81,14 +77,16 @@ class AppDelegate : public QObject, public HelperCommands {
         // Rests `player` while nobody can see it, and "Pause Wallpaper"; absent,
         // no such menu item. Follows the session from launch on.
         std::unique_ptr<PauseControl> pause;
+        // GNOME Shell's wallpaper integration, for "Enable GNOME Integration";
+        // absent, no such menu item.
+        std::unique_ptr<ShellIntegrating> shellIntegration;
     };
 
     // Builds every component; loads, downloads and shows nothing. Throws when
     // the cache cannot be set up (no per-user cache directory); the helper
     // must not run then.
     AppDelegate(HelperLocations locations, Sources sources, Platform platform);
-    // Cancels the work in progress and waits for it to end, cancelling again a
-    // transfer that had not begun when it was first cancelled.
+    // Cuts the apply in progress short and waits for it to end.
     ~AppDelegate() override;
 
     // Launch: tray icon and menu, welcome on the first run (not at login),
@@ -131,19 +129,19 @@ class AppDelegate : public QObject, public HelperCommands {
     bool waitForBackgroundWork(std::chrono::milliseconds limit) { return worker.waitIdle(limit); }
 
   private:
-    void enqueue(std::function<void(CommandQueue::Finish)> command);
     // A command that ends when `step` returns.
     void enqueueStep(std::function<void()> step);
     void finishLaunching(bool atLogin);
-    void carryOut(const Outcome<Route>& route, std::uint64_t ticket, CommandQueue::Finish finish);
+    void carryOut(const Outcome<Route>& route, std::stop_token stop, CommandQueue::Finish finish);
     void stopNow();
-    void apply(const std::string& id, CommandQueue::Finish finish);
-    std::exception_ptr finishApply(const std::string& id,
-                                   const Outcome<ResolvedWallpaper>& resolved);
+    void apply(const std::string& id, std::stop_token stop, CommandQueue::Finish finish);
+    void finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
+                     bool cancelled, const CommandQueue::Finish& finish);
     void show(std::exception_ptr error);
     bool act(int answer);
     void onMenu(MenuAction action);
     void togglePause();
+    void enableShellIntegration();
     void log(const std::string& message);
     void terminateNow();
 
@@ -161,13 +159,14 @@ class AppDelegate : public QObject, public HelperCommands {
     StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
+    std::unique_ptr<ShellIntegrating> shellIntegration;
     TrayMenu menu{*settings, startAtLogin, *player, pause.get()};
 
     bool quitting = false;
     // One error alert at a time; errors meanwhile follow in one more.
     AlertCoalescer errorAlerts{
         [this](const std::string& text) { return act(alerts->run(errorAlert(text))); }};
-    ApplyCancellation cancellation;
+    ApplyResolution applies;
     CommandQueue commands{this};
     // Declared last: destroyed first, so a resolution still running ends
     // before the resolver it uses goes away.
