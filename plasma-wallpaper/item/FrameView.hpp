@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QQuickItem>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "FrameLink.hpp"
+
+namespace lumivo {
+
+// The QML item of the Plasma wallpaper package (FrameView in the module
+// app.lumivo.wallpaper): shows the helper's frames for one desktop, scaled to
+// the item, and tells the helper whether windows cover it. Draws nothing
+// until the first frame and after the helper clears it or goes away.
+class FrameView : public QQuickItem {
+    Q_OBJECT
+    // The containment id the helper wrote into the wallpaper's configuration
+    // ("Desktop"); nothing connects before it is set.
+    Q_PROPERTY(QString desktop READ desktop WRITE setDesktop NOTIFY desktopChanged)
+    Q_PROPERTY(bool covered READ covered WRITE setCovered NOTIFY coveredChanged)
+    Q_PROPERTY(bool connected READ connected NOTIFY connectedChanged)
+    Q_PROPERTY(bool showing READ showing NOTIFY showingChanged)
+
+  public:
+    explicit FrameView(QQuickItem* parent = nullptr);
+
+    QString desktop() const { return desktop_; }
+    void setDesktop(const QString& desktop);
+    bool covered() const { return covered_; }
+    void setCovered(bool covered);
+    bool connected() const { return link_.connected(); }
+    bool showing() const { return showing_; }
+
+  signals:
+    void desktopChanged();
+    void coveredChanged();
+    void connectedChanged();
+    void showingChanged();
+
+  protected:
+    QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
+
+  private:
+    struct Shown {
+        std::shared_ptr<MappedCanvas> canvas;
+        FrameMessage frame;
+    };
+    void frameArrived(std::shared_ptr<MappedCanvas> canvas, FrameMessage frame);
+    void cleared();
+    void setShowing(bool showing);
+
+    QString desktop_;
+    bool covered_ = false;
+    bool showing_ = false;
+    FrameLink link_;
+    // Read by the scene graph while the GUI thread waits for it.
+    std::optional<Shown> pending_;  // arrived, not yet on screen
+    std::optional<Shown> held_;     // on screen; its slot is released when replaced
+    bool clear_ = false;
+};
+
+}  // namespace lumivo
