@@ -89,8 +89,7 @@ std::optional<FrameMessage> FrameMessage::parse(std::string_view text) {
         ok = true;
     } else if (verb == "hello" && w.size() == 3) {
         m.kind = Kind::hello;
-        ok = number(w[1], 1, maxId, m.version) &&
-             number(w[2], 0LL, (1LL << 53), m.desktop);
+        ok = number(w[1], 1, maxId, m.version) && number(w[2], 0LL, (1LL << 53), m.desktop);
     } else if (verb == "covered" && w.size() == 2) {
         m.kind = Kind::covered;
         ok = w[1] == "0" || w[1] == "1";

@@ -30,15 +30,15 @@ struct FrameMessage {
     static constexpr std::size_t maxSize = 128;  // bytes of text
 
     Kind kind = Kind::clear;
-    int id = 0;       // canvas, frame, release: the canvas
-    int width = 0;    // canvas: the picture; frame: the part shown
+    int id = 0;     // canvas, frame, release: the canvas
+    int width = 0;  // canvas: the picture; frame: the part shown
     int height = 0;
-    int stride = 0;   // canvas
-    int slotCount = 0;    // canvas
-    int slot = 0;     // frame, release
-    int x = 0;        // frame
+    int stride = 0;     // canvas
+    int slotCount = 0;  // canvas
+    int slot = 0;       // frame, release
+    int x = 0;          // frame
     int y = 0;
-    int version = 0;  // hello
+    int version = 0;        // hello
     long long desktop = 0;  // hello: the containment id
     bool covered = false;   // covered
 

@@ -34,7 +34,9 @@ LayerShellOutput::LayerShellOutput(const LayerShellGlobals& globals, wl_output* 
       events_(std::move(events)),
       surface_(wl_compositor_create_surface(globals.compositor)),
       layer_(zwlr_layer_shell_v1_get_layer_surface(globals.layerShell, surface_.get(), output,
-                                                   ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
+                                                   globals.bottomLayer
+                                                       ? ZWLR_LAYER_SHELL_V1_LAYER_BOTTOM
+                                                       : ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
                                                    "lumivo-wallpaper")) {
     zwlr_layer_surface_v1_add_listener(layer_.get(), &layerListener, this);
     zwlr_layer_surface_v1_set_anchor(

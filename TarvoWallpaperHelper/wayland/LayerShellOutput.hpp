@@ -17,9 +17,11 @@ struct LayerShellGlobals {
     wl_shm* shm = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     wp_viewporter* viewporter = nullptr;
+    // The bottom layer instead of the background one (see BackendChoice).
+    bool bottomLayer = false;
 };
 
-// The wallpaper's surface on one wl_output: on the background layer, anchored
+// The wallpaper's surface on one wl_output: on the background (or bottom) layer, anchored
 // to every edge, over the zones other surfaces reserve (exclusive zone -1),
 // taking neither keys nor clicks, namespace "lumivo-wallpaper". Ready once the
 // compositor gave it a size, and again each time it showed the last picture

@@ -23,8 +23,8 @@ T* bind(wl_registry* registry, uint32_t name, const wl_interface& interface, uin
 }  // namespace
 
 LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
-                                     std::string mainOutput)
-    : mainOutput_(std::move(mainOutput)) {
+                                     std::string mainOutput, bool bottomLayer)
+    : mainOutput_(std::move(mainOutput)), bottomLayer_(bottomLayer) {
     const char* name = display ? display->c_str() : std::getenv("WAYLAND_DISPLAY");
     if (name != nullptr && *name != '\0') {
         display_ = std::make_shared<WaylandDisplay>(wl_display_connect(name));
@@ -199,7 +199,7 @@ std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& i
             kept.push_back(std::move(*old));
         } else {
             LayerShellGlobals globals{compositor_.get(), shm_.get(), layerShell_.get(),
-                                      viewporter_.get()};
+                                      viewporter_.get(), bottomLayer_};
             auto surface = std::make_unique<LayerShellOutput>(
                 globals, output.output(), *monitorOf(output), output.info().scale,
                 LayerShellOutput::Events{

@@ -27,8 +27,10 @@ class LayerShellOutputs : public Outputs {
     // WAYLAND_DISPLAY). `mainOutput` names the output reported as primary
     // (none: the layout's first). Throws HelperError::noMainScreen() when no
     // compositor answers or it lacks layer-shell, wl_compositor or wl_shm.
+    // `bottomLayer` puts the surfaces on the bottom layer instead of the
+    // background (KWin without the Plasma package).
     explicit LayerShellOutputs(const std::optional<std::string>& display = std::nullopt,
-                               std::string mainOutput = {});
+                               std::string mainOutput = {}, bool bottomLayer = false);
     ~LayerShellOutputs() override;
 
     std::vector<Monitor> monitors() const override;
@@ -58,6 +60,7 @@ class LayerShellOutputs : public Outputs {
     void reportMonitors();
 
     std::string mainOutput_;
+    bool bottomLayer_ = false;
     std::vector<Monitor> reported_;  // as monitorsChanged last told
     bool gpuBuffers_ = false;
     // Released bottom up: surfaces first, the display last (frame buffers

@@ -6,8 +6,9 @@
 // searches no QML import path. Directory imports carry no version, and
 // unversioned imports reach no C++ type, so the types go under the module's
 // own name, which the package's QML then imports by name.
-#include <QQmlExtensionPlugin>
 #include <qqml.h>
+
+#include <QQmlExtensionPlugin>
 
 #include "FrameView.hpp"
 

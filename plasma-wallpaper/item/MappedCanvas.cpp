@@ -8,7 +8,7 @@ namespace lumivo {
 
 std::shared_ptr<MappedCanvas> MappedCanvas::map(const FrameMessage& canvas, int fd) {
     const std::size_t size = canvas.slotBytes() * static_cast<std::size_t>(canvas.slotCount);
-    struct stat info{};
+    struct stat info {};
     if (canvas.kind != FrameMessage::Kind::canvas || size == 0 || fstat(fd, &info) != 0 ||
         !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) < size) {
         return nullptr;

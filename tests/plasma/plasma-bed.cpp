@@ -133,7 +133,8 @@ int main(int argc, char** argv) {
         return screenshot(args[2]);
     }
     if ((args.size() == 4 || args.size() == 5) && args[1] == "click") {
-        return click(args[2].toDouble(), args[3].toDouble(), args.size() == 5 ? args[4].toInt() : 1);
+        return click(args[2].toDouble(), args[3].toDouble(),
+                     args.size() == 5 ? args[4].toInt() : 1);
     }
     std::cerr << "usage: plasma-bed screenshot FILE.png | click X Y [N]\n";
     return 2;
