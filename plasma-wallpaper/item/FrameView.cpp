@@ -68,22 +68,13 @@ QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
         clear_ = false;
         delete node;
         node = nullptr;
-        if (held_) {  // its texture went with the node
-            link_.release(held_->frame.id, held_->frame.slot);
-            held_.reset();
-        }
     }
     if (pending_) {
-        const Shown& next = *pending_;
-        // The image refers to the shared memory and keeps the mapping alive
-        // until the texture has taken its pixels (uploaded on the render
-        // thread after this call returns).
-        auto* keep = new std::shared_ptr<MappedCanvas>(next.canvas);
-        const QImage image(
-            next.canvas->pixels(next.frame), next.frame.width, next.frame.height,
-            next.canvas->message().stride, QImage::Format_RGB32,
-            [](void* info) { delete static_cast<std::shared_ptr<MappedCanvas>*>(info); }, keep);
-        QSGTexture* texture = window()->createTextureFromImage(image);
+        const Shown next = *pending_;
+        pending_.reset();
+        QSGTexture* texture = window()->createTextureFromImage(opaqueCopy(next));
+        // The copy is the texture's: the slot may be drawn into again.
+        link_.release(next.frame.id, next.frame.slot);
         if (texture != nullptr) {
             if (node == nullptr) {
                 node = new QSGSimpleTextureNode;
@@ -91,21 +82,30 @@ QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
                 node->setFiltering(QSGTexture::Linear);
             }
             node->setTexture(texture);
-            // The previous picture was uploaded during the last frame, which
-            // ended before this call: its slot may be drawn into again.
-            if (held_) {
-                link_.release(held_->frame.id, held_->frame.slot);
-            }
-            held_ = pending_;
-        } else {
-            link_.release(next.frame.id, next.frame.slot);
         }
-        pending_.reset();
     }
     if (node != nullptr) {
         node->setRect(boundingRect());
     }
     return node;
+}
+
+QImage FrameView::opaqueCopy(const Shown& shown) {
+    // The renderer leaves the fourth byte of each pixel undefined. Drawn as it
+    // is, it would become the desktop window's alpha, and the compositor would
+    // blend the wallpaper with whatever lies below; so it is set while copying.
+    const FrameMessage& frame = shown.frame;
+    QImage image(frame.width, frame.height, QImage::Format_RGB32);
+    const std::size_t stride = static_cast<std::size_t>(shown.canvas->message().stride);
+    const std::uint8_t* row = shown.canvas->pixels(frame);
+    for (int y = 0; y < frame.height; ++y, row += stride) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(row);
+        auto* to = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < frame.width; ++x) {
+            to[x] = from[x] | 0xFF000000u;
+        }
+    }
+    return image;
 }
 
 }  // namespace lumivo

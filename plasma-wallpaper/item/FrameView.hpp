@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QQuickItem>
 #include <memory>
 #include <mutex>
@@ -49,14 +50,17 @@ class FrameView : public QQuickItem {
     void frameArrived(std::shared_ptr<MappedCanvas> canvas, FrameMessage frame);
     void cleared();
     void setShowing(bool showing);
+    // The frame's pixels, opaque, in memory of their own.
+    static QImage opaqueCopy(const Shown& shown);
 
     QString desktop_;
     bool covered_ = false;
     bool showing_ = false;
     FrameLink link_;
-    // Read by the scene graph while the GUI thread waits for it.
-    std::optional<Shown> pending_;  // arrived, not yet on screen
-    std::optional<Shown> held_;     // on screen; its slot is released when replaced
+    // Read by the scene graph while the GUI thread waits for it. A frame's
+    // slot is released once its pixels are copied, or when a later frame
+    // replaces it first.
+    std::optional<Shown> pending_;
     bool clear_ = false;
 };
 

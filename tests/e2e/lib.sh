@@ -592,9 +592,7 @@ e2e_plasma_desktops_ready() { [ -n "$(e2e_plasma_script 'print(desktops().length
 # e2e_plasma_script CODE : runs CODE in plasmashell's desktop scripting and
 # prints what it printed.
 e2e_plasma_script() {
-    gdbus call --session --dest org.kde.plasmashell --object-path /PlasmaShell \
-        --method org.kde.PlasmaShell.evaluateScript "$1" 2>/dev/null |
-        sed -e "s/^('//" -e "s/',)\$//"
+    qdbus org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1" 2>/dev/null
 }
 
 # e2e_bus_has NAME : NAME has an owner on the session bus.
