@@ -12,7 +12,7 @@
 namespace lumivo {
 namespace {
 
-// A remembered wallpaper as useOn printed it: {"plugin": "<id>", "config": {}}.
+// A remembered wallpaper as readWallpaper printed it: {"plugin": "<id>", "config": {}}.
 bool wellFormed(const std::string& saved) {
     QJsonParseError error{};
     const QJsonDocument document =
@@ -67,7 +67,7 @@ PlasmaScript::Listing PlasmaDesktops::list() const {
 }
 
 void PlasmaDesktops::use(long long desktop) {
-    std::string printed = evaluate_(PlasmaScript::useOn(desktop));
+    std::string printed = evaluate_(PlasmaScript::readWallpaper(desktop));
     while (!printed.empty() && printed.back() == '\n') {
         printed.pop_back();
     }
@@ -77,14 +77,18 @@ void PlasmaDesktops::use(long long desktop) {
     std::vector<long long> ids = remembered();
     const bool kept = std::find(ids.begin(), ids.end(), desktop) != ids.end() &&
                       settings_.text(key(desktop)).has_value();
-    // A desktop that shows the package already (left by a run that did not
-    // end well) must not have the package remembered as its own wallpaper.
-    if (kept || !wellFormed(printed) || pluginOf(printed) == PlasmaScript::pluginId) {
-        return;
+    // Kept before the desktop changes, so that a helper that dies at any
+    // moment leaves what is needed to give it back. A desktop that shows the
+    // package already (left by a run that did not end well) must not have
+    // the package remembered as its own wallpaper.
+    if (!kept && wellFormed(printed) && pluginOf(printed) != PlasmaScript::pluginId) {
+        settings_.setText(key(desktop), printed);
+        ids.push_back(desktop);
+        setRemembered(ids);
     }
-    settings_.setText(key(desktop), printed);
-    ids.push_back(desktop);
-    setRemembered(ids);
+    if (evaluate_(PlasmaScript::showPackage(desktop)).empty()) {
+        throw std::runtime_error("plasmashell has no desktop " + std::to_string(desktop));
+    }
 }
 
 void PlasmaDesktops::giveBack(long long desktop) {

@@ -31,7 +31,7 @@ class PlasmaDesktops {
     // The desktops on a screen and whether plasmashell knows the package.
     // Throws std::runtime_error when the answer cannot be had or read.
     PlasmaScript::Listing list() const;
-    // Shows the package on `desktop`, remembering what it had unless a
+    // Shows the package on `desktop`, remembering first what it had unless a
     // remembered wallpaper is kept already (the package's own configuration
     // is never remembered as the user's). Throws std::runtime_error.
     void use(long long desktop);

@@ -135,8 +135,7 @@ std::optional<Listing> parseListing(const std::string& output) {
     return listing;
 }
 
-std::string useOn(long long desktop) {
-    const std::string ours = literal(pluginId);
+std::string readWallpaper(long long desktop) {
     std::ostringstream s;
     s << "var d = desktopById(" << desktop << ");\n"
       << "if (d) {\n"
@@ -146,9 +145,19 @@ std::string useOn(long long desktop) {
       << "  var keys = d.configKeys;\n"
       << "  for (var i = 0; i < keys.length; ++i) saved.config[keys[i]] = d.readConfig(keys[i]);\n"
       << "  print(JSON.stringify(saved) + '\\n');\n"
+      << "}\n";
+    return s.str();
+}
+
+std::string showPackage(long long desktop) {
+    const std::string ours = literal(pluginId);
+    std::ostringstream s;
+    s << "var d = desktopById(" << desktop << ");\n"
+      << "if (d) {\n"
       << "  d.currentConfigGroup = ['Wallpaper', " << ours << ", 'General'];\n"
       << "  d.writeConfig('Desktop', String(d.id));\n"
       << "  d.wallpaperPlugin = " << ours << ";\n"
+      << "  print('ok');\n"
       << "}\n";
     return s.str();
 }

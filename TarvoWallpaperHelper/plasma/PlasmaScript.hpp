@@ -43,13 +43,14 @@ struct Listing {
 // nullopt when the output is not what listDesktops() prints.
 std::optional<Listing> parseListing(const std::string& output);
 
-// Saves nothing itself: prints the desktop's wallpaper plugin and the
-// configuration of it ("General" group) as one line of JSON
-// {"plugin": ..., "config": {...}}, then shows this package there, telling it
-// its containment id (setting "Desktop"). Prints nothing for an unknown
-// desktop.
-std::string useOn(long long desktop);
-// Gives the desktop back `saved` (as useOn printed it): its configuration
+// Prints the desktop's wallpaper plugin and its configuration ("General"
+// group) as one line of JSON {"plugin": ..., "config": {...}}; nothing for an
+// unknown desktop. Changes nothing.
+std::string readWallpaper(long long desktop);
+// Shows this package on the desktop, telling it its containment id (setting
+// "Desktop"), and prints "ok"; nothing for an unknown desktop.
+std::string showPackage(long long desktop);
+// Gives the desktop back `saved` (as readWallpaper printed it): its configuration
 // first, then its plugin. Leaves a desktop alone whose plugin the user
 // changed since (no longer this package).
 std::string giveBack(long long desktop, const std::string& saved);

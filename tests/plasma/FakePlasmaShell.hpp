@@ -49,9 +49,10 @@ class FakePlasmaShell {
 
     // Runs `script` as plasmashell would and returns what it printed.
     std::string evaluate(const std::string& script) {
-        if (failing) {
+        if (failing || answersLeft == 0) {
             throw std::runtime_error("plasmashell did not answer");
         }
+        --answersLeft;
         engine_.globalObject().setProperty("printed", "");
         const QJSValue result = engine_.evaluate(QString::fromStdString(script));
         if (result.isError()) {
@@ -79,6 +80,8 @@ class FakePlasmaShell {
     }
 
     bool failing = false;
+    // How many more scripts it answers before it fails (a crash midway).
+    int answersLeft = -1;
 
   private:
     QJSEngine engine_;

@@ -90,6 +90,17 @@ TEST_F(PlasmaDesktopsTest, ANewRunGivesBackWhatACrashedRunLeft) {
     EXPECT_EQ(shell.config(7, "org.kde.color", "Color"), "#112233");
 }
 
+TEST_F(PlasmaDesktopsTest, WhatADesktopHadIsKeptBeforeItChanges) {
+    shell.answersLeft = 1;  // it reads the wallpaper, then nothing more gets through
+    EXPECT_THROW(desktops().use(1), std::runtime_error);
+    EXPECT_EQ(desktops().remembered(), (std::vector<long long>{1}));
+    shell.answersLeft = -1;
+    shell.run("plasma.desktops[1].wallpaperPlugin = 'app.lumivo.wallpaper'");
+    desktops().giveBackAll();
+    EXPECT_EQ(shell.plugin(1), "org.kde.image");
+    EXPECT_EQ(shell.config(1, "org.kde.image", "Image"), "file:///home/u/Pictures/lake.png");
+}
+
 TEST_F(PlasmaDesktopsTest, ThePackageIsNeverRememberedAsTheUsersWallpaper) {
     auto plasma = desktops();
     plasma.use(1);
