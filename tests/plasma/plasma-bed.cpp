@@ -4,6 +4,8 @@
 //                                    org.kde.KWin.ScreenShot2.CaptureWorkspace
 //   plasma-bed click X Y [N]         N left clicks (default 1) at X,Y in global
 //                                    coordinates, through org_kde_kwin_fake_input
+//   plasma-bed window full|max       a grey window, full screen or maximised,
+//                                    until killed
 // KWin must run with KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 and
 // KWIN_WAYLAND_NO_PERMISSION_CHECKS=1. Exits 1 with a message on failure.
 #include <fcntl.h>
@@ -11,7 +13,9 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QRasterWindow>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -124,9 +128,26 @@ int click(double x, double y, int count) {
     return 0;
 }
 
+// A window that covers the desktop, as an application would.
+class CoverWindow : public QRasterWindow {
+  protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), Qt::darkGray); }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "window") == 0) {
+        QGuiApplication app(argc, argv);
+        CoverWindow window;
+        window.setTitle("plasma-bed cover");
+        if (std::strcmp(argv[2], "full") == 0) {
+            window.showFullScreen();
+        } else {
+            window.showMaximized();
+        }
+        return QGuiApplication::exec();
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 3 && args[1] == "screenshot") {
@@ -136,6 +157,6 @@ int main(int argc, char** argv) {
         return click(args[2].toDouble(), args[3].toDouble(),
                      args.size() == 5 ? args[4].toInt() : 1);
     }
-    std::cerr << "usage: plasma-bed screenshot FILE.png | click X Y [N]\n";
+    std::cerr << "usage: plasma-bed screenshot FILE.png | click X Y [N] | window full|max\n";
     return 2;
 }

@@ -95,7 +95,7 @@ nothing_above_desktop() {
     local stacking
     stacking=$(e2e_kwin_stacking) || return 1
     echo "$stacking" | awk -v helper="$HELPER_PID" '
-        $2 == "true" && $3 == "org.kde.plasmashell" { desktop = NR }
+        $2 == "true" && $3 ~ /plasmashell$/ { desktop = NR }
         $1 == helper { last = NR }
         END { exit !(desktop > 0 && last <= desktop) }'
 }
@@ -157,6 +157,32 @@ verify "and the video stays as it was under it" \
 tray click "Pause Wallpaper"
 verify "unchecking it resumes" wait_line "Resumed"
 verify "and it plays again" moving 0
+
+if [ "$OUTPUTS" -gt 1 ]; then
+    desktop_plugin() { # SCREEN
+        e2e_plasma_script "desktops().forEach(function (d) { if (d.screen == $1) print(d.wallpaperPlugin); })"
+    }
+    plugin_is() { [ "$(desktop_plugin "$1")" = "$2" ]; }
+    tray click "Main Screen Only"
+    verify "Main Screen Only gives the second desktop its own wallpaper back" \
+        e2e_wait_for 10 plugin_is 1 org.kde.image
+    verify "and keeps the video on the first" eval 'plugin_is 0 app.lumivo.wallpaper && moving 0'
+    tray click "All Screens"
+    verify "All Screens puts it back on the second" e2e_wait_for 10 plugin_is 1 app.lumivo.wallpaper
+    verify "where it plays" moving 1
+fi
+
+if [ "$SESSION" = wayland ] && [ "$OUTPUTS" -eq 1 ]; then
+    # A full-screen window over the only desktop: Plasma's task manager tells
+    # the package, which tells the helper.
+    e2e_spawn "$BED" window full 2>/dev/null
+    COVER=$E2E_LAST_PID
+    verify "a full-screen window over the desktop pauses" wait_line "Paused: desktop covered"
+    resumed_again() { [ "$(grep -c 'Resumed$' "$LOG")" -ge 2 ]; }
+    kill "$COVER"
+    verify "and its going resumes" e2e_wait_for 15 resumed_again
+    verify "with new frames" moving 0
+fi
 
 "$HELPER" lumivo://stop
 verify "Stop stops" wait_line "Stopped wallpaper"
