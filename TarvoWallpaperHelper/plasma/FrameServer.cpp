@@ -137,6 +137,16 @@ bool FrameServer::connected(long long desktop) const {
                        [desktop](const auto& c) { return c->desktop == desktop; });
 }
 
+std::set<long long> FrameServer::desktops() const {
+    std::set<long long> result;
+    for (const auto& c : clients_) {
+        if (c->desktop >= 0) {
+            result.insert(c->desktop);
+        }
+    }
+    return result;
+}
+
 bool FrameServer::covered(long long desktop) const {
     bool any = false;
     for (const auto& c : clients_) {

@@ -29,6 +29,8 @@ class FrameServer : public QObject {
 
     // Whether a connection for `desktop` said hello.
     bool connected(long long desktop) const;
+    // The desktops connections said hello for.
+    std::set<long long> desktops() const;
     // Whether the connections of `desktop` report it covered by windows.
     bool covered(long long desktop) const;
     // Shows the slot `ring` was last drawn into, part `source`, on `desktop`

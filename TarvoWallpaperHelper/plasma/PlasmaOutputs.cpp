@@ -93,28 +93,27 @@ std::unique_ptr<FrameBuffer> PlasmaOutputs::createFrameBuffer(int width, int hei
 }
 
 void PlasmaOutputs::desktopsChanged() {
-    // A desktop that connected wants the current frame; screens may have
-    // come or gone with it.
+    // A desktop that connected wants the current frame at once.
+    emit hiddenChanged();
+    emit redrawNeeded();
+    // One that Plasma did not list before means its screens changed.
+    const std::set<long long> connected = server_->desktops();
+    const bool unknown = std::any_of(connected.begin(), connected.end(), [this](long long id) {
+        return std::none_of(listed_.begin(), listed_.end(),
+                            [id](const PlasmaDesktop& d) { return d.id == id; });
+    });
+    if (!unknown) {
+        return;
+    }
     try {
         std::vector<PlasmaDesktop> listed = onScreens(desktops_->list());
-        auto placement = [](const std::vector<PlasmaDesktop>& list) {
-            std::vector<std::pair<long long, Rect>> result;
-            for (const auto& d : list) {
-                result.emplace_back(d.id, d.geometry);
-            }
-            return result;
-        };
-        if (!listed.empty() && placement(listed) != placement(listed_)) {
+        if (!listed.empty() && listed != listed_) {
             listed_ = std::move(listed);
             emit monitorsChanged();
-            return;
         }
     } catch (const std::exception& error) {
         emit lost(QString::fromStdString(error.what()));
-        return;
     }
-    emit hiddenChanged();
-    emit redrawNeeded();
 }
 
 }  // namespace lumivo

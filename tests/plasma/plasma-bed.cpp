@@ -6,6 +6,9 @@
 //                                    coordinates, through org_kde_kwin_fake_input
 //   plasma-bed window full|max       a grey window, full screen or maximised,
 //                                    until killed
+//   plasma-bed wait-video MS          captures until a test clip's colours fill
+//                                    the first screen's middle; prints the
+//                                    milliseconds that took
 // KWin must run with KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 and
 // KWIN_WAYLAND_NO_PERMISSION_CHECKS=1. Exits 1 with a message on failure.
 #include <fcntl.h>
@@ -20,6 +23,8 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
+#include <QColor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <cstring>
 #include <iostream>
@@ -34,10 +39,12 @@ int fail(const std::string& message) {
     return 1;
 }
 
-int screenshot(const QString& file) {
+// The whole workspace, or a null image (with a message) on failure.
+QImage capture() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        return fail("pipe failed");
+        fail("pipe failed");
+        return {};
     }
     // KWin writes the pixels only after it answered; read them on a thread so
     // that a large picture cannot fill the pipe while the answer waits.
@@ -64,7 +71,8 @@ int screenshot(const QString& file) {
     reader.join();
     close(fds[0]);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        return fail("CaptureWorkspace failed: " + reply.errorMessage().toStdString());
+        fail("CaptureWorkspace failed: " + reply.errorMessage().toStdString());
+        return {};
     }
     const QVariantMap info = qdbus_cast<QVariantMap>(reply.arguments().at(0));
     const int width = info.value("width").toInt();
@@ -72,15 +80,53 @@ int screenshot(const QString& file) {
     const int stride = info.value("stride").toInt();
     const auto format = static_cast<QImage::Format>(info.value("format").toInt());
     if (width <= 0 || height <= 0 || data.size() < qsizetype(stride) * height) {
-        return fail("CaptureWorkspace gave " + std::to_string(data.size()) + " bytes for " +
-                    std::to_string(width) + "x" + std::to_string(height));
+        fail("CaptureWorkspace gave " + std::to_string(data.size()) + " bytes for " +
+             std::to_string(width) + "x" + std::to_string(height));
+        return {};
     }
     const QImage image(reinterpret_cast<const uchar*>(data.constData()), width, height, stride,
                        format);
-    if (!image.convertToFormat(QImage::Format_RGB32).save(file)) {
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+int screenshot(const QString& file) {
+    const QImage image = capture();
+    if (image.isNull()) {
+        return 1;
+    }
+    if (!image.save(file)) {
         return fail("cannot write " + file.toStdString());
     }
     return 0;
+}
+
+// Mean saturation (0-255) of the first screen's middle, where a test clip's
+// colour bars are bright and Plasma's own pictures and black are not.
+int middleSaturation(const QImage& image) {
+    long long sum = 0;
+    long long count = 0;
+    for (int y = 100; y < 500 && y < image.height(); y += 4) {
+        for (int x = 240; x < 1040 && x < image.width(); x += 4) {
+            sum += QColor(image.pixel(x, y)).hslSaturation();
+            ++count;
+        }
+    }
+    return count > 0 ? static_cast<int>(sum / count) : 0;
+}
+
+// Captures until the middle of the first screen is saturated (a test clip is
+// on screen); prints the milliseconds that took.
+int waitForVideo(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        const QImage image = capture();
+        if (!image.isNull() && middleSaturation(image) > 100) {
+            std::cout << clock.elapsed() << "\n";
+            return 0;
+        }
+    }
+    return fail("no video within " + std::to_string(timeoutMs) + " ms");
 }
 
 struct Globals {
@@ -153,10 +199,13 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[1] == "screenshot") {
         return screenshot(args[2]);
     }
+    if (args.size() == 3 && args[1] == "wait-video") {
+        return waitForVideo(args[2].toInt());
+    }
     if ((args.size() == 4 || args.size() == 5) && args[1] == "click") {
         return click(args[2].toDouble(), args[3].toDouble(),
                      args.size() == 5 ? args[4].toInt() : 1);
     }
-    std::cerr << "usage: plasma-bed screenshot FILE.png | click X Y [N] | window full|max\n";
+    std::cerr << "usage: plasma-bed screenshot FILE.png | click X Y [N] | window full|max | wait-video MS\n";
     return 2;
 }
