@@ -68,20 +68,31 @@ QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
         clear_ = false;
         delete node;
         node = nullptr;
+        if (held_) {
+            link_.release(held_->frame.id, held_->frame.slot);
+            held_.reset();
+        }
     }
     if (pending_) {
         const Shown next = *pending_;
         pending_.reset();
-        QSGTexture* texture = window()->createTextureFromImage(opaqueCopy(next));
-        // The copy is the texture's: the slot may be drawn into again.
-        link_.release(next.frame.id, next.frame.slot);
-        if (texture != nullptr) {
+        QSGTexture* texture = window()->createTextureFromImage(sharedImage(next));
+        if (texture == nullptr) {
+            link_.release(next.frame.id, next.frame.slot);
+        } else {
             if (node == nullptr) {
                 node = new QSGSimpleTextureNode;
                 node->setOwnsTexture(true);
                 node->setFiltering(QSGTexture::Linear);
             }
             node->setTexture(texture);
+            // The texture takes its pixels while the scene renders, after this
+            // call; the picture before was taken during the last frame, which
+            // ended before it: its slot may be drawn into again.
+            if (held_) {
+                link_.release(held_->frame.id, held_->frame.slot);
+            }
+            held_ = next;
         }
     }
     if (node != nullptr) {
@@ -90,22 +101,18 @@ QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     return node;
 }
 
-QImage FrameView::opaqueCopy(const Shown& shown) {
-    // The renderer leaves the fourth byte of each pixel undefined. Drawn as it
-    // is, it would become the desktop window's alpha, and the compositor would
-    // blend the wallpaper with whatever lies below; so it is set while copying.
-    const FrameMessage& frame = shown.frame;
-    QImage image(frame.width, frame.height, QImage::Format_RGB32);
-    const std::size_t stride = static_cast<std::size_t>(shown.canvas->message().stride);
-    const std::uint8_t* row = shown.canvas->pixels(frame);
-    for (int y = 0; y < frame.height; ++y, row += stride) {
-        const auto* from = reinterpret_cast<const std::uint32_t*>(row);
-        auto* to = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < frame.width; ++x) {
-            to[x] = from[x] | 0xFF000000u;
-        }
-    }
-    return image;
+QImage FrameView::sharedImage(const Shown& shown) {
+    // The renderer leaves the fourth byte of each pixel undefined. Read as
+    // premultiplied alpha and blended over the opaque black below the item,
+    // any value of it gives the frame's own colour and an opaque window
+    // (colour + black * (1 - a), alpha a + 1 * (1 - a)), without a pass
+    // over the pixels. The image keeps the mapping alive as long as the
+    // texture holds it.
+    auto* keep = new std::shared_ptr<MappedCanvas>(shown.canvas);
+    return QImage(
+        shown.canvas->pixels(shown.frame), shown.frame.width, shown.frame.height,
+        shown.canvas->message().stride, QImage::Format_ARGB32_Premultiplied,
+        [](void* info) { delete static_cast<std::shared_ptr<MappedCanvas>*>(info); }, keep);
 }
 
 }  // namespace lumivo

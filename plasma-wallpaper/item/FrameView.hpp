@@ -13,7 +13,8 @@ namespace lumivo {
 // The QML item of the Plasma wallpaper package (FrameView in the module
 // app.lumivo.wallpaper): shows the helper's frames for one desktop, scaled to
 // the item, and tells the helper whether windows cover it. Draws nothing
-// until the first frame and after the helper clears it or goes away.
+// until the first frame and after the helper clears it or goes away. Must lie
+// over opaque black (see sharedImage()).
 class FrameView : public QQuickItem {
     Q_OBJECT
     // The containment id the helper wrote into the wallpaper's configuration
@@ -50,17 +51,18 @@ class FrameView : public QQuickItem {
     void frameArrived(std::shared_ptr<MappedCanvas> canvas, FrameMessage frame);
     void cleared();
     void setShowing(bool showing);
-    // The frame's pixels, opaque, in memory of their own.
-    static QImage opaqueCopy(const Shown& shown);
+    // The frame's pixels where the helper drew them, for a texture.
+    static QImage sharedImage(const Shown& shown);
 
     QString desktop_;
     bool covered_ = false;
     bool showing_ = false;
     FrameLink link_;
     // Read by the scene graph while the GUI thread waits for it. A frame's
-    // slot is released once its pixels are copied, or when a later frame
-    // replaces it first.
+    // slot is released once the next one is on screen, or when a later frame
+    // replaces it before it was drawn.
     std::optional<Shown> pending_;
+    std::optional<Shown> held_;  // on screen
     bool clear_ = false;
 };
 

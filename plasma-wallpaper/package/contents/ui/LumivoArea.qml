@@ -13,6 +13,8 @@ Item {
     // The containment id from the wallpaper's configuration ("Desktop").
     property string desktop
 
+    // Opaque black under the frames: FrameView blends onto it (and shows
+    // it until the first frame).
     Rectangle {
         anchors.fill: parent
         color: "black"
