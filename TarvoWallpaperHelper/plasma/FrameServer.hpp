@@ -10,7 +10,7 @@
 
 #include "FileDescriptor.hpp"
 #include "FrameRing.hpp"
-#include "ScreenLayout.hpp"
+#include "Rect.hpp"
 
 namespace lumivo {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ScreenLayout.hpp"
+#include "Rect.hpp"
 
 namespace lumivo {
 
