@@ -88,22 +88,24 @@ scene() { # OUTPUTS : sets OURS and PEER (one "<cpu>" line per round)
 # first_frames : STARTS times each, ours then the peer's, in the running scene.
 first_frames() {
     FIRST=() PEER_FIRST=()
-    local i start
+    local i start sender
     for ((i = 0; i < STARTS; i++)); do
         sleep 1
         start=$(now_ms)
         "$HELPER" lumivo://apply/local &
+        sender=$!
         "$BED" wait-video 20000 >/dev/null
         FIRST+=($(($(now_ms) - start)))
-        wait
+        wait "$sender"
         "$HELPER" lumivo://stop
         e2e_wait_for 20 plugins_are org.kde.image
         sleep 1
         start=$(now_ms)
         set_plugin app.lumivo.bench.qtmultimedia "file://$CLIP" &
+        sender=$!
         "$BED" wait-video 20000 >/dev/null
         PEER_FIRST+=($(($(now_ms) - start)))
-        wait
+        wait "$sender"
         set_plugin org.kde.image
         e2e_wait_for 20 plugins_are org.kde.image
     done
