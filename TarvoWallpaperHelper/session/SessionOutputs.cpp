@@ -1,7 +1,10 @@
 #include "SessionOutputs.hpp"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <cstdlib>
 
+#include "BusNames.hpp"
 #include "FrameSocket.hpp"
 #include "HelperError.hpp"
 #include "LayerShellOutputs.hpp"
@@ -47,6 +50,13 @@ SessionOutputs::SessionOutputs(MainOutput mainOutput, LogLine log, SettingsStori
     : mainOutput_(std::move(mainOutput)), log_(std::move(log)), settings_(settings) {
     if (!settings_.text("plasmaDesktops/ids")) {
         return;  // nothing left behind: no need to ask the session bus
+    }
+    // A helper that lost the race for the bus name to another one must not
+    // take that one's wallpaper away.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface() != nullptr &&
+        bus.interface()->isServiceRegistered(BusNames::serviceName).value()) {
+        return;
     }
     if (const auto shell = PlasmaDesktops::sessionShell()) {
         PlasmaDesktops(*shell, settings_, log_).giveBackAll();

@@ -24,8 +24,8 @@ class SessionOutputs {
     using MainOutput = std::function<std::string()>;
 
     // Gives Plasma desktops that an earlier run replaced and never gave back
-    // (it crashed) their own wallpapers back. `settings` keeps what they had
-    // and must outlive this.
+    // (it crashed) their own wallpapers back, unless another helper runs. `settings` keeps what
+    // they had and must outlive this.
     SessionOutputs(MainOutput mainOutput, LogLine log, SettingsStoring& settings);
 
     // Throws HelperError::noMainScreen() when the session has no display the

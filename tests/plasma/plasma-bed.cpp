@@ -16,16 +16,16 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
-#include <QGuiApplication>
-#include <QPainter>
-#include <QRasterWindow>
+#include <QColor>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
-#include <QColor>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QRasterWindow>
 #include <cstring>
 #include <iostream>
 #include <thread>
@@ -177,7 +177,9 @@ int click(double x, double y, int count) {
 // A window that covers the desktop, as an application would.
 class CoverWindow : public QRasterWindow {
   protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(QRect(QPoint(), size()), Qt::darkGray); }
+    void paintEvent(QPaintEvent*) override {
+        QPainter(this).fillRect(QRect(QPoint(), size()), Qt::darkGray);
+    }
 };
 
 }  // namespace
@@ -206,6 +208,7 @@ int main(int argc, char** argv) {
         return click(args[2].toDouble(), args[3].toDouble(),
                      args.size() == 5 ? args[4].toInt() : 1);
     }
-    std::cerr << "usage: plasma-bed screenshot FILE.png | click X Y [N] | window full|max | wait-video MS\n";
+    std::cerr << "usage: plasma-bed screenshot FILE.png | click X Y [N] | window full|max | "
+                 "wait-video MS\n";
     return 2;
 }

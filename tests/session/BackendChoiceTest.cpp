@@ -79,13 +79,9 @@ INSTANTIATE_TEST_SUITE_P(
             {false, false, false, true, false, true, true},
             Backend::plasma,
             nullptr},
-        Row{"KWinWithoutThePackageTakesLayerShell",
-            kwinWithoutPackage,
-            Backend::layerShell,
+        Row{"KWinWithoutThePackageTakesLayerShell", kwinWithoutPackage, Backend::layerShell,
             noPlasmaPackage},
-        Row{"PlasmaOnX11WithoutThePackageSaysItIsHidden",
-            plasmaX11WithoutPackage,
-            Backend::x11,
+        Row{"PlasmaOnX11WithoutThePackageSaysItIsHidden", plasmaX11WithoutPackage, Backend::x11,
             plasmaCoversX11}),
     [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
