@@ -14,6 +14,15 @@ const char* const gnomeIntegrationRemedy =
     "lumivo-wallpaper@lumivo.app.";
 
 BackendChoice BackendChoice::from(const SessionOffer& offer) {
+    if (offer.plasma && offer.plasmaPackage) {
+        return {Backend::plasma, std::nullopt};
+    }
+    if (offer.waylandConnected && offer.layerShell && offer.kwin) {
+        return {Backend::layerShell,
+                "Without the Plasma wallpaper package app.lumivo.wallpaper, the wallpaper is "
+                "drawn over the desktop, so the desktop's icons and widgets are hidden under it.",
+                true};
+    }
     if (offer.waylandConnected && offer.layerShell) {
         return {Backend::layerShell, std::nullopt, false, std::nullopt};
     }
@@ -28,6 +37,11 @@ BackendChoice BackendChoice::from(const SessionOffer& offer) {
     std::optional<std::string> integration;
     if (offer.gnomeShell && !offer.shellExtension) {
         integration = gnomeIntegrationOffLine;
+    }
+    if (offer.plasma && offer.x11DisplaySet && !offer.waylandConnected) {
+        return {Backend::x11,
+                "The Plasma wallpaper package app.lumivo.wallpaper is not installed, so "
+                "Plasma's desktop hides the wallpaper."};
     }
     if (!offer.x11DisplaySet) {
         throw integration ? HelperError::noMainScreen(gnomeIntegrationRemedy)

@@ -44,6 +44,19 @@ constexpr const char* unreachable =
     "The Wayland compositor named by WAYLAND_DISPLAY cannot be reached, so an X11 desktop "
     "window is used.";
 
+constexpr const char* noPlasmaPackage =
+    "Without the Plasma wallpaper package app.lumivo.wallpaper, the wallpaper is drawn over the "
+    "desktop, so the desktop's icons and widgets are hidden under it.";
+constexpr const char* plasmaCoversX11 =
+    "The Plasma wallpaper package app.lumivo.wallpaper is not installed, so Plasma's desktop "
+    "hides the wallpaper.";
+
+// {WAYLAND_DISPLAY set, compositor answers, layer-shell, DISPLAY set, KWin,
+//  plasmashell, the package known to it}
+constexpr SessionOffer plasmaWayland{true, true, true, true, true, true, true};
+constexpr SessionOffer kwinWithoutPackage{true, true, true, true, true, true, false};
+constexpr SessionOffer plasmaX11WithoutPackage{false, false, false, true, false, true, false};
+
 INSTANTIATE_TEST_SUITE_P(
     Sessions, BackendChoiceTest,
     testing::Values(
@@ -60,8 +73,25 @@ INSTANTIATE_TEST_SUITE_P(
             unreachable},
         Row{"UnreachableCompositorWithoutX11", {true, false, false, false}, std::nullopt, nullptr},
         Row{"PlainX11Session", {false, false, false, true}, Backend::x11, nullptr},
-        Row{"NoDisplayAtAll", {false, false, false, false}, std::nullopt, nullptr}),
+        Row{"NoDisplayAtAll", {false, false, false, false}, std::nullopt, nullptr},
+        Row{"PlasmaWithThePackagePlaysInsideItsDesktops", plasmaWayland, Backend::plasma, nullptr},
+        Row{"PlasmaOnX11WithThePackage",
+            {false, false, false, true, false, true, true},
+            Backend::plasma,
+            nullptr},
+        Row{"KWinWithoutThePackageTakesLayerShell", kwinWithoutPackage, Backend::layerShell,
+            noPlasmaPackage},
+        Row{"PlasmaOnX11WithoutThePackageSaysItIsHidden", plasmaX11WithoutPackage, Backend::x11,
+            plasmaCoversX11}),
     [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
+
+TEST(BackendChoiceBottomLayerTest, OnlyKWinGetsTheBottomLayer) {
+    // KWin stacks background surfaces with plasmashell's desktop window, which
+    // a click on the desktop raises over them.
+    EXPECT_TRUE(BackendChoice::from(kwinWithoutPackage).bottomLayer);
+    EXPECT_FALSE(BackendChoice::from({true, true, true, false}).bottomLayer);  // sway and the like
+    EXPECT_FALSE(BackendChoice::from(plasmaWayland).bottomLayer);
+}
 
 }  // namespace
 }  // namespace lumivo
