@@ -23,12 +23,12 @@ struct SessionOffer {
 struct BackendChoice {
     enum class Backend { layerShell, shellToplevels, x11, plasma };
     Backend backend;
-    std::optional<std::string> logLine;
+    std::optional<std::string> logLine = std::nullopt;
     // GNOME Shell's extension shows the surfaces in its background (the
     // toplevels; in an X11 session the X11 windows) and says what covers them.
     bool throughShell = false;
     // GNOME Shell without its extension: how to turn the integration on.
-    std::optional<std::string> integrationLine;
+    std::optional<std::string> integrationLine = std::nullopt;
     // Layer-shell on the bottom layer instead of the background: KWin stacks
     // background surfaces with plasmashell's desktop window, which a click
     // on the desktop raises over them.
