@@ -12,7 +12,9 @@ int manifestCommand(const std::vector<std::string>& args);
 // `fetch`: looks a wallpaper up, downloads and verifies it into the cache and
 // prints the local file's path.
 int fetchCommand(const std::vector<std::string>& args);
-// `cache list`: prints each cached video with its size in bytes.
+// `cache list`: prints each cached video with its size in bytes, when it was
+// last applied and whether the helper keeps it; `cache prune` trims the cache
+// to a limit as the helper does after each download.
 int cacheCommand(const std::vector<std::string>& args);
 
 // The directory a --cache-dir value names, made absolute. Throws

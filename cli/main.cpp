@@ -16,7 +16,10 @@ constexpr const char* usage =
     "  manifest lookup <path-or-url> <id>   print one record as JSON\n"
     "  fetch --manifest <path-or-url> [--allow-host HOST]... [--cache-dir DIR] <id>\n"
     "                                       download and verify a wallpaper into the cache\n"
-    "  cache list [--cache-dir DIR]         list the cached wallpapers with their sizes\n"
+    "  cache list [--cache-dir DIR]         list the cached wallpapers, their sizes and last use\n"
+    "  cache prune [--cache-dir DIR] [--limit-mib N]\n"
+    "                                       remove the least recently applied wallpapers\n"
+    "                                       until the cache fits N MiB (default 2048)\n"
     "\n"
     "A bare path names a local file; https:// and file:// URLs are read as such.\n"
     "Options: --help, --version\n";

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 #include <system_error>
 
 #include "FileDescriptor.hpp"
@@ -66,6 +67,44 @@ bool FileManager::removeItem(const fs::path& path) const noexcept {
     return !hasNUL(path) && ::unlink(path.c_str()) == 0;
 }
 
+void FileManager::deleteFile(const fs::path& path) const {
+    if (hasNUL(path) || ::unlink(path.c_str()) != 0) {
+        const int code = hasNUL(path) ? EINVAL : errno;
+        throw std::system_error(code, std::generic_category(), "Could not remove " + path.string());
+    }
+}
+
+void FileManager::replaceFile(const fs::path& path, const std::string& contents) const {
+    const fs::path temporary = path.string() + ".new";
+    const auto fail = [&](int code) {
+        ::unlink(temporary.c_str());
+        throw std::system_error(code, std::generic_category(), "Could not write " + path.string());
+    };
+    if (hasNUL(path)) {
+        throw std::system_error(EINVAL, std::generic_category(),
+                                "Could not write " + path.string());
+    }
+    const FileDescriptor file(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (file.get() < 0) {
+        throw std::system_error(errno, std::generic_category(), "Could not write " + path.string());
+    }
+    std::string_view rest = contents;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(file.get(), rest.data(), rest.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            fail(errno);
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (::fsync(file.get()) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        fail(errno);
+    }
+}
+
 void FileManager::moveItem(const fs::path& from, const fs::path& to) const {
     if (hasNUL(from) || hasNUL(to)) {
         throw std::system_error(std::make_error_code(std::errc::invalid_argument),
@@ -107,6 +146,13 @@ std::optional<fs::file_time_type> FileManager::modificationDate(const fs::path& 
         return std::nullopt;
     }
     return time;
+}
+
+bool FileManager::setModificationDate(const fs::path& path,
+                                      fs::file_time_type time) const noexcept {
+    std::error_code error;
+    fs::last_write_time(path, time, error);
+    return !error;
 }
 
 std::vector<std::string> FileManager::regularFileNames(const fs::path& directory) const {

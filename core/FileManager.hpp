@@ -34,6 +34,13 @@ class FileManager {
     // Best effort removal of a file or symbolic link (never a directory).
     // Returns whether something was removed.
     virtual bool removeItem(const std::filesystem::path& path) const noexcept;
+    // Removes a file, unlike removeItem() telling why it could not. Throws
+    // std::system_error naming the path.
+    virtual void deleteFile(const std::filesystem::path& path) const;
+    // Writes `contents` to a new file beside `path` and renames it over
+    // `path`, so that a reader sees the old or the new file whole. Throws
+    // std::system_error naming the path; `path` is then left as it was.
+    virtual void replaceFile(const std::filesystem::path& path, const std::string& contents) const;
     // Renames `from` to `to`, atomically replacing a file at `to`. Both must be
     // on one file system. Throws std::system_error naming both paths.
     virtual void moveItem(const std::filesystem::path& from, const std::filesystem::path& to) const;
@@ -45,6 +52,9 @@ class FileManager {
     // Time of last modification, or absent when it cannot be read.
     virtual std::optional<std::filesystem::file_time_type> modificationDate(
         const std::filesystem::path& path) const;
+    // Sets the time of last modification; false when it cannot be set.
+    virtual bool setModificationDate(const std::filesystem::path& path,
+                                     std::filesystem::file_time_type time) const noexcept;
     // Names of the regular files directly in a directory (no "." or ".."
     // entries, no directories); empty when the directory cannot be listed.
     virtual std::vector<std::string> regularFileNames(const std::filesystem::path& directory) const;

@@ -88,6 +88,8 @@ class WallpaperResolver {
     // readable and matching `sha256` as a cached hit must. Blocking (a full
     // digest); never throws.
     bool isCachedCopy(const std::filesystem::path& file, std::string_view sha256) const;
+    // The folder of downloaded videos.
+    const std::filesystem::path& cacheRoot() const { return cache_.root(); }
     // The checkout's file for a video URL by the asset rules of an apply;
     // absent without a checkout.
     std::optional<std::filesystem::path> checkoutFile(const Url& videoUrl) const;
