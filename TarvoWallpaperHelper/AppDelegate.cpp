@@ -25,7 +25,6 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       resolver(resolverSetup(locations, std::move(sources.remoteLoader),
                              std::move(sources.localLoader), std::move(sources.downloader),
                              sources.fileManager)),
-      memory(*settings, resolver, [this](const std::string& message) { log(message); }),
       startAtLogin(std::move(platform.autostart)),
       player(std::move(platform.player)),
       pause(std::move(platform.pause)),
@@ -46,7 +45,6 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
               }
           }) {}
 
-// The worker, destroyed first, then waits for the job it runs.
 AppDelegate::~AppDelegate() {
     applies.stop();
 }
@@ -58,8 +56,7 @@ void AppDelegate::applicationDidFinishLaunching(bool atLogin) {
 
 void AppDelegate::restoreLastWallpaper() {
     requireGuiThread("restoreLastWallpaper");
-    // The file's check and the loading of the player run beside launch; the
-    // wallpaper plays in its turn.
+    // The file's check and the player's loading run beside launch; it plays in its turn.
     auto restored = memory.restore(worker, this, *player);
     commands.enqueue([this, restored](CommandQueue::Finish finish) {
         restored([this, finish](const std::optional<LastWallpaper>& last) {
@@ -133,7 +130,7 @@ bool AppDelegate::activateAction(const std::string& name) {
 }
 
 void AppDelegate::finishLaunching(bool atLogin) {
-    const MenuHandler onChoice = [this](MenuAction action) { onMenu(action); };
+    const MenuHandler onChoice = [this](MenuChoice choice) { onMenu(choice); };
     menu.launch(makeStatusItem ? makeStatusItem(onChoice, *logger) : nullptr);
     if (pause) {
         pause->followSession(QDBusConnection::sessionBus(), QDBusConnection::systemBus());
@@ -146,7 +143,6 @@ void AppDelegate::finishLaunching(bool atLogin) {
     log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
 
-// Once the helper quits, the queue refuses commands.
 void AppDelegate::enqueueStep(std::function<void()> step) {
     commands.enqueue([step = std::move(step)](CommandQueue::Finish finish) {
         step();
@@ -154,8 +150,7 @@ void AppDelegate::enqueueStep(std::function<void()> step) {
     });
 }
 
-// A failure ends its command before its alert shows, so that the commands
-// behind it run while the alert is open.
+// A failure ends its command before its alert shows: the next ones run meanwhile.
 void AppDelegate::carryOut(const Outcome<Route>& route, std::stop_token stop,
                            CommandQueue::Finish finish) {
     if (route.failed()) {
@@ -170,7 +165,7 @@ void AppDelegate::carryOut(const Outcome<Route>& route, std::stop_token stop,
             stopNow();
             return finish();
         case Route::Kind::apply:
-            return apply(route.value().id(), std::move(stop), std::move(finish));
+            return apply(route.value().id(), std::nullopt, std::move(stop), std::move(finish));
     }
 }
 
@@ -182,8 +177,8 @@ void AppDelegate::stopNow() {
     log("Stopped wallpaper");
 }
 
-void AppDelegate::onMenu(MenuAction action) {
-    switch (action) {
+void AppDelegate::onMenu(MenuChoice choice) {
+    switch (const MenuAction action = choice.action) {
         case MenuAction::stopWallpaper:
             return stopWallpaper();
         case MenuAction::openGallery:
@@ -202,6 +197,8 @@ void AppDelegate::onMenu(MenuAction action) {
         case MenuAction::screensSpan:
         case MenuAction::screensMain:
             return enqueueStep([this, action] { menu.chooseScreens(action); });
+        case MenuAction::recentWallpaper:
+            return applyRecent(memory.recent().at(choice.index));
         case MenuAction::pauseWallpaper:
             // At once, not behind a running apply: the pause is meant for the
             // wallpaper on screen now; an apply that ends later clears it anyway.
@@ -220,23 +217,29 @@ void AppDelegate::onMenu(MenuAction action) {
     }
 }
 
-// The menu reads "Downloading..." while the resolver finds the record and the
-// video on the worker; its log lines and progress arrive here before its
-// outcome. Then the player starts, and every way out settles the menu before
-// an error is shown.
-void AppDelegate::apply(const std::string& id, std::stop_token stop, CommandQueue::Finish finish) {
+void AppDelegate::applyRecent(const std::optional<LastWallpaper>& entry) {
+    if (entry) {
+        commands.enqueue([this, entry, stop = applies.arrived()](CommandQueue::Finish finish) {
+            apply(entry->id, entry, stop, std::move(finish));
+        });
+    }
+}
+
+// "Downloading..." shows while the worker finds the video, with its log lines
+// and progress; every way out settles the menu before an error shows.
+void AppDelegate::apply(const std::string& id, const std::optional<LastWallpaper>& recent,
+                        std::stop_token stop, CommandQueue::Finish finish) {
     if (stop.stop_requested()) {  // a stop came after it, before its turn
         log("Apply cancelled: " + shortenedText(id));
         return finish();
     }
     menu.setDownloading(true);
-    applies.resolve(id, std::move(stop),
+    applies.resolve(id, recent, std::move(stop),
                     [this, id, finish](const Outcome<ResolvedWallpaper>& resolved, bool cancelled) {
                         finishApply(id, resolved, cancelled, finish);
                     });
 }
 
-// A cancelled apply ends quietly, whatever its outcome.
 void AppDelegate::finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
                               bool cancelled, const CommandQueue::Finish& finish) {
     if (quitting) {
@@ -263,8 +266,6 @@ void AppDelegate::finishApply(const std::string& id, const Outcome<ResolvedWallp
     }
 }
 
-// While an error alert is open, later errors are only logged; one alert
-// follows for them (AlertCoalescer).
 void AppDelegate::show(std::exception_ptr error) {
     const std::string description = shortenedText(escapedLogText(localizedDescription(error)));
     log("ERROR: " + description);
@@ -275,8 +276,7 @@ bool AppDelegate::act(int answer) {
     if (answer == 0) {
         browser->open(locations.webPage(WebPage::gallery, fileManager));
     } else if (answer == 1) {
-        player->stop();
-        terminateNow();
+        quit();
     }
     return !quitting;
 }

@@ -15,6 +15,7 @@
 #include "AutostartEntry.hpp"
 #include "BlockingWorker.hpp"
 #include "BrowserOpening.hpp"
+#include "CacheUpkeep.hpp"
 #include "CommandQueue.hpp"
 #include "FileDownloading.hpp"
 #include "FileManager.hpp"
@@ -48,7 +49,7 @@ namespace lumivo {
 class AppDelegate : public QObject, public HelperCommands {
   public:
     using ProgressHandler = std::function<void(std::int64_t received, std::int64_t expected)>;
-    using MenuHandler = std::function<void(MenuAction)>;
+    using MenuHandler = std::function<void(MenuChoice)>;
 
     // Where manifests and videos come from: the seams of the core library.
     struct Sources {
@@ -87,7 +88,8 @@ class AppDelegate : public QObject, public HelperCommands {
     // the cache cannot be set up (no per-user cache directory); the helper
     // must not run then.
     AppDelegate(HelperLocations locations, Sources sources, Platform platform);
-    // Cuts the apply in progress short and waits for it to end.
+    // Cuts the apply in progress short and waits for it to end (the worker,
+    // destroyed first, waits for the job it runs).
     ~AppDelegate() override;
 
     // Launch: tray icon and menu, welcome on the first run (not at login),
@@ -125,17 +127,26 @@ class AppDelegate : public QObject, public HelperCommands {
     bool waitForBackgroundWork(std::chrono::milliseconds limit) { return worker.waitIdle(limit); }
 
   private:
-    // A command that ends when `step` returns.
+    // A command that ends when `step` returns; none once the helper quits,
+    // when the queue refuses commands.
     void enqueueStep(std::function<void()> step);
     void finishLaunching(bool atLogin);
     void carryOut(const Outcome<Route>& route, std::stop_token stop, CommandQueue::Finish finish);
     void stopNow();
-    void apply(const std::string& id, std::stop_token stop, CommandQueue::Finish finish);
+    // With `recent`, an entry of Recent Wallpapers for `id` (ApplyResolution).
+    void apply(const std::string& id, const std::optional<LastWallpaper>& recent,
+               std::stop_token stop, CommandQueue::Finish finish);
+    // Applies an entry of Recent Wallpapers, if there is one, in its turn; a
+    // stop cuts it short as it does a URL's apply.
+    void applyRecent(const std::optional<LastWallpaper>& entry);
+    // A cancelled apply ends quietly, whatever its outcome.
     void finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
                      bool cancelled, const CommandQueue::Finish& finish);
+    // While an error alert is open, later errors are only logged, and one
+    // alert follows for them (AlertCoalescer).
     void show(std::exception_ptr error);
     bool act(int answer);
-    void onMenu(MenuAction action);
+    void onMenu(MenuChoice choice);
     void log(const std::string& message);
     void terminateNow();
 
@@ -149,11 +160,14 @@ class AppDelegate : public QObject, public HelperCommands {
     FileManager& fileManager;
 
     WallpaperResolver resolver;
-    WallpaperMemory memory;
+    CacheUpkeep cacheUpkeep{CacheFolder(resolver.cacheRoot(), fileManager), *settings, worker, this,
+                            [this](const std::string& message) { log(message); }};
+    WallpaperMemory memory{*settings, resolver,
+                           [this](const std::string& message) { log(message); }, &cacheUpkeep};
     StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
-    TrayMenu menu{*settings, startAtLogin, *player, pause.get()};
+    TrayMenu menu{*settings, startAtLogin, *player, pause.get(), &memory.recent()};
     ShellIntegrationItem shellItem;
 
     bool quitting = false;

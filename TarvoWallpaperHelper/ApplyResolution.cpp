@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "LogText.hpp"
+
 namespace lumivo {
 
 ApplyResolution::ApplyResolution(QObject* context, WallpaperResolver& resolver,
@@ -25,10 +27,19 @@ void ApplyResolution::stop() {
     current_ = std::stop_source();
 }
 
-void ApplyResolution::resolve(const std::string& id, std::stop_token token, Done done) {
+void ApplyResolution::resolve(const std::string& id, const std::optional<LastWallpaper>& recent,
+                              std::stop_token token, Done done) {
     worker_.run(
         context_,
-        [this, id, token, reports = PostedReports(context_, log_, progress_)]() mutable {
+        [this, id, recent, token, reports = PostedReports(context_, log_, progress_)]() mutable {
+            if (recent) {
+                const std::optional<std::string> problem = recent->fileProblem(resolver_);
+                if (!problem) {
+                    return recent->resolved();
+                }
+                reports.log("Cannot play " + escapedLogText(recent->title) +
+                            " from its file: " + *problem + " Applying it from the gallery.");
+            }
             return resolver_.resolve(id, reports, token);
         },
         [token, done = std::move(done)](const Outcome<ResolvedWallpaper>& resolved) {

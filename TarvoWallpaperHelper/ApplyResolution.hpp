@@ -7,6 +7,7 @@
 #include <string>
 
 #include "BlockingWorker.hpp"
+#include "LastWallpaper.hpp"
 #include "Outcome.hpp"
 #include "PostedReports.hpp"
 #include "WallpaperResolver.hpp"
@@ -41,8 +42,12 @@ class ApplyResolution {
     void stop();
 
     // Resolves `id` on the worker and hands the outcome to `done` on the GUI
-    // thread. A stop on `token` ends the resolution early.
-    void resolve(const std::string& id, std::stop_token token, Done done);
+    // thread. A stop on `token` ends the resolution early. With `recent`, an
+    // entry of Recent Wallpapers for `id`, its file plays again once it passes
+    // the checks of a restore there, without a manifest or a download; a file
+    // that fails them is logged in one line and `id` resolved as above.
+    void resolve(const std::string& id, const std::optional<LastWallpaper>& recent,
+                 std::stop_token token, Done done);
 
   private:
     QObject* context_;

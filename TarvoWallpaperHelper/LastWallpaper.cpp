@@ -1,14 +1,13 @@
 #include "LastWallpaper.hpp"
 
 #include <charconv>
+#include <system_error>
 
 namespace lumivo {
 
 namespace {
 
-constexpr const char* group = "lastWallpaper";
-
-std::string key(const char* name) {
+std::string key(const std::string& group, const char* name) {
     return std::string(group).append("/").append(name);
 }
 
@@ -27,19 +26,56 @@ std::optional<std::int64_t> parseBytes(const std::optional<std::string>& text) {
 
 }  // namespace
 
-std::optional<LastWallpaper> LastWallpaper::load(const SettingsStoring& settings) {
-    auto id = settings.text(key("id"));
-    auto title = settings.text(key("title"));
-    auto file = settings.text(key("file"));
+LastWallpaper LastWallpaper::of(const ResolvedWallpaper& played) {
+    LastWallpaper last{played.id,    played.title, played.video,
+                       std::nullopt, std::nullopt, std::nullopt};
+    if (played.fromCache) {
+        last.sha256 = played.sha256;
+        last.bytes = played.bytes;
+    } else {
+        last.videoUrl = played.videoUrl;
+    }
+    return last;
+}
+
+ResolvedWallpaper LastWallpaper::resolved() const {
+    const bool fromCache = sha256 && bytes;
+    return ResolvedWallpaper{
+        title, file, id, fromCache, sha256.value_or(""), bytes.value_or(0), videoUrl.value_or("")};
+}
+
+std::optional<std::string> LastWallpaper::fileProblem(const WallpaperResolver& resolver) const {
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) {
+        return file.string() + " is gone.";
+    }
+    if (sha256 && bytes) {
+        if (!resolver.isCachedCopy(file, *sha256)) {
+            return file.string() + " is not a valid cached copy.";
+        }
+        return std::nullopt;
+    }
+    const std::optional<Url> url = videoUrl ? Url::parse(*videoUrl) : std::nullopt;
+    if (!url || resolver.checkoutFile(*url) != file) {
+        return file.string() + " is no longer the checkout's file for its video URL.";
+    }
+    return std::nullopt;
+}
+
+std::optional<LastWallpaper> LastWallpaper::load(const SettingsStoring& settings,
+                                                 const std::string& group) {
+    auto id = settings.text(key(group, "id"));
+    auto title = settings.text(key(group, "title"));
+    auto file = settings.text(key(group, "file"));
     if (!id || !title || !file || file->empty()) {
         return std::nullopt;
     }
     LastWallpaper last{std::move(*id),
                        std::move(*title),
                        std::filesystem::path(*file),
-                       settings.text(key("sha256")),
-                       parseBytes(settings.text(key("bytes"))),
-                       settings.text(key("videoUrl"))};
+                       settings.text(key(group, "sha256")),
+                       parseBytes(settings.text(key(group, "bytes"))),
+                       settings.text(key(group, "videoUrl"))};
     const bool cached = last.sha256 && last.bytes;
     if (!cached && !last.videoUrl) {
         return std::nullopt;
@@ -47,22 +83,22 @@ std::optional<LastWallpaper> LastWallpaper::load(const SettingsStoring& settings
     return last;
 }
 
-void LastWallpaper::save(SettingsStoring& settings) const {
+void LastWallpaper::save(SettingsStoring& settings, const std::string& group) const {
     // A group holds one wallpaper: nothing of an earlier one may stay behind.
-    forget(settings);
-    settings.setText(key("id"), id);
-    settings.setText(key("title"), title);
-    settings.setText(key("file"), file.string());
+    forget(settings, group);
+    settings.setText(key(group, "id"), id);
+    settings.setText(key(group, "title"), title);
+    settings.setText(key(group, "file"), file.string());
     if (sha256 && bytes) {
-        settings.setText(key("sha256"), *sha256);
-        settings.setText(key("bytes"), std::to_string(*bytes));
+        settings.setText(key(group, "sha256"), *sha256);
+        settings.setText(key(group, "bytes"), std::to_string(*bytes));
     }
     if (videoUrl) {
-        settings.setText(key("videoUrl"), *videoUrl);
+        settings.setText(key(group, "videoUrl"), *videoUrl);
     }
 }
 
-void LastWallpaper::forget(SettingsStoring& settings) {
+void LastWallpaper::forget(SettingsStoring& settings, const std::string& group) {
     settings.remove(group);
 }
 

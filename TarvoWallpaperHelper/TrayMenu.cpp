@@ -2,13 +2,21 @@
 
 #include <utility>
 
+#include "LogText.hpp"
+
 namespace lumivo {
 
 constexpr const char* screensKey = "screens";
+// Long titles would make the menu as wide as the screen.
+constexpr std::size_t menuTitleCharacters = 40;
 
 TrayMenu::TrayMenu(SettingsStoring& settings_, StartAtLogin& startAtLogin_,
-                   WallpaperPlaying& player_, const PauseControl* pause_)
-    : settings(settings_), startAtLogin(startAtLogin_), player(player_), pause(pause_) {}
+                   WallpaperPlaying& player_, const PauseControl* pause_, RecentWallpapers* recent_)
+    : settings(settings_),
+      startAtLogin(startAtLogin_),
+      player(player_),
+      pause(pause_),
+      recent(recent_) {}
 
 void TrayMenu::launch(std::unique_ptr<StatusItemShowing> item) {
     statusItem = std::move(item);
@@ -60,8 +68,13 @@ void TrayMenu::update() {
                                : mode == ScreenMode::MainScreenOnly  ? MenuAction::screensMain
                                                                      : MenuAction::screensAll;
     const std::optional<bool> paused = pause ? std::optional<bool>(pause->manual()) : std::nullopt;
-    const StatusMenu menu = statusMenu(MenuState{isDownloading, currentTitle, paused, screens,
-                                                 startAtLogin.checked(), gnomeIntegration});
+    std::vector<std::string> recentTitles;
+    for (const LastWallpaper& entry : recent ? recent->entries() : std::vector<LastWallpaper>{}) {
+        recentTitles.push_back(shortenedText(entry.title, menuTitleCharacters));
+    }
+    const StatusMenu menu =
+        statusMenu(MenuState{isDownloading, currentTitle, paused, screens, std::move(recentTitles),
+                             startAtLogin.checked(), gnomeIntegration});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

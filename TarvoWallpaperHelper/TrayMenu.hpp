@@ -7,6 +7,7 @@
 
 #include "PauseControl.hpp"
 #include "ProgressToolTip.hpp"
+#include "RecentWallpapers.hpp"
 #include "ScreenMode.hpp"
 #include "SettingsStoring.hpp"
 #include "StartAtLogin.hpp"
@@ -18,11 +19,11 @@ namespace lumivo {
 
 // The tray icon and its menu, rebuilt from the helper's state: the wallpaper
 // playing, a download running, the "screens" setting, start at login and, with
-// a PauseControl, the manual pause.
+// a PauseControl, the manual pause, and with RecentWallpapers their titles.
 class TrayMenu {
   public:
     TrayMenu(SettingsStoring& settings, StartAtLogin& startAtLogin, WallpaperPlaying& player,
-             const PauseControl* pause = nullptr);
+             const PauseControl* pause = nullptr, RecentWallpapers* recent = nullptr);
 
     // Shows the first menu on the tray icon, if any (without one, menus are
     // built and dropped), and gives the player the stored screen mode.
@@ -48,6 +49,7 @@ class TrayMenu {
     StartAtLogin& startAtLogin;
     WallpaperPlaying& player;
     const PauseControl* pause;
+    RecentWallpapers* recent;
     std::unique_ptr<StatusItemShowing> statusItem;
     std::optional<std::string> currentTitle;
     bool isDownloading = false;

@@ -9,19 +9,19 @@
 namespace lumivo {
 
 void WallpaperMemory::remember(const ResolvedWallpaper& played) {
-    LastWallpaper last{played.id,    played.title, played.video,
-                       std::nullopt, std::nullopt, std::nullopt};
-    if (played.fromCache) {
-        last.sha256 = played.sha256;
-        last.bytes = played.bytes;
-    } else {
-        last.videoUrl = played.videoUrl;
-    }
+    const LastWallpaper last = LastWallpaper::of(played);
     last.save(settings_);
+    recent_.add(last);
+    if (upkeep_) {
+        upkeep_->applied(played.video, played.fromCache);
+    }
 }
 
 void WallpaperMemory::forget() {
     LastWallpaper::forget(settings_);
+    if (upkeep_) {
+        upkeep_->keep({});
+    }
 }
 
 std::function<void(WallpaperMemory::Restored)> WallpaperMemory::restore(BlockingWorker& worker,
@@ -67,7 +67,7 @@ std::function<void(WallpaperMemory::Restored)> WallpaperMemory::restore(Blocking
     };
 }
 
-bool WallpaperMemory::play(const LastWallpaper& last, WallpaperPlaying& player) const {
+bool WallpaperMemory::play(const LastWallpaper& last, WallpaperPlaying& player) {
     try {
         player.start(last.file);
     } catch (...) {
@@ -76,24 +76,15 @@ bool WallpaperMemory::play(const LastWallpaper& last, WallpaperPlaying& player) 
         return false;
     }
     log_("Restored " + last.title);
+    if (upkeep_) {
+        upkeep_->keep({last.file});
+    }
     return true;
 }
 
 std::optional<std::string> WallpaperMemory::refusal(const LastWallpaper& last) const {
-    const std::string cannot = "Cannot restore " + last.title + ": " + last.file.string();
-    std::error_code error;
-    if (!std::filesystem::exists(last.file, error)) {
-        return cannot + " is gone.";
-    }
-    if (last.sha256 && last.bytes) {
-        if (!resolver_.isCachedCopy(last.file, *last.sha256)) {
-            return cannot + " is not a valid cached copy.";
-        }
-        return std::nullopt;
-    }
-    const std::optional<Url> url = last.videoUrl ? Url::parse(*last.videoUrl) : std::nullopt;
-    if (!url || resolver_.checkoutFile(*url) != last.file) {
-        return cannot + " is no longer the checkout's file for its video URL.";
+    if (std::optional<std::string> problem = last.fileProblem(resolver_)) {
+        return "Cannot restore " + last.title + ": " + *problem;
     }
     return std::nullopt;
 }

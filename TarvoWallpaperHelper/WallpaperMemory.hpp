@@ -6,7 +6,9 @@
 #include <string>
 
 #include "BlockingWorker.hpp"
+#include "CacheUpkeep.hpp"
 #include "LastWallpaper.hpp"
+#include "RecentWallpapers.hpp"
 #include "SettingsStoring.hpp"
 #include "WallpaperPlaying.hpp"
 #include "WallpaperResolver.hpp"
@@ -17,14 +19,21 @@ namespace lumivo {
 // the next start, finds whether it may play again without a manifest or the
 // network: a cached file only while it lies in the cache and still matches its
 // digest, a checkout file only while the asset rules still lead to it.
+// Tells `upkeep`, when given, which file to keep in the cache for that.
 class WallpaperMemory {
   public:
     using LogSink = std::function<void(const std::string& message)>;
 
-    WallpaperMemory(SettingsStoring& settings, const WallpaperResolver& resolver, LogSink log)
-        : settings_(settings), resolver_(resolver), log_(std::move(log)) {}
+    WallpaperMemory(SettingsStoring& settings, const WallpaperResolver& resolver, LogSink log,
+                    CacheUpkeep* upkeep = nullptr)
+        : settings_(settings),
+          resolver_(resolver),
+          log_(std::move(log)),
+          upkeep_(upkeep),
+          recent_(settings, resolver.cacheRoot(), log_) {}
 
-    // GUI thread, as the settings are.
+    // GUI thread, as the settings are. What is remembered also becomes the
+    // newest of the recent wallpapers.
     void remember(const ResolvedWallpaper& played);
     void forget();
 
@@ -42,16 +51,20 @@ class WallpaperMemory {
 
     // Starts `last` on `player` and logs "Restored <title>"; a failure is
     // only logged, since nobody asked for this wallpaper just now. GUI thread.
-    bool play(const LastWallpaper& last, WallpaperPlaying& player) const;
+    bool play(const LastWallpaper& last, WallpaperPlaying& player);
 
     // Why `last` cannot play again, as its log line; nothing when its file
     // passes. Blocking (a full digest of a cached file); never throws.
     std::optional<std::string> refusal(const LastWallpaper& last) const;
 
+    RecentWallpapers& recent() { return recent_; }
+
   private:
     SettingsStoring& settings_;
     const WallpaperResolver& resolver_;
     LogSink log_;
+    CacheUpkeep* upkeep_;
+    RecentWallpapers recent_;
 };
 
 }  // namespace lumivo

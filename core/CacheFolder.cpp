@@ -50,6 +50,12 @@ void CacheFolder::protect(const std::vector<fs::path>& files) const {
             list += file.filename().string() + "\n";
         }
     }
+    if (list.empty()) {
+        // Nothing to keep: no list, and no folder made for one. Should the
+        // removal fail, the old list keeps more than needed, which is safe.
+        fileManager_.removeItem(root_ / protectedListName);
+        return;
+    }
     try {
         fileManager_.createDirectories(root_);
         fileManager_.replaceFile(root_ / protectedListName, list);

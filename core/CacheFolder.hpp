@@ -42,7 +42,8 @@ class CacheFolder {
     bool markApplied(const std::filesystem::path& file) const;
 
     // Replaces the list of kept videos by the names of those of `files` that
-    // lie in this folder (the others are not the cache's to keep). Throws
+    // lie in this folder (the others are not the cache's to keep); with none,
+    // removes the list. Throws
     // cacheFailed when the list cannot be written; the earlier list then
     // stays as it was.
     void protect(const std::vector<std::filesystem::path>& files) const;

@@ -37,6 +37,15 @@ StatusMenu statusMenu(const MenuState& state) {
         extras.push_back(checkable("Pause Wallpaper", *state.paused, MenuAction::pauseWallpaper,
                                    state.currentTitle.has_value()));
     }
+    if (!state.recentTitles.empty()) {
+        MenuEntry recent = item("Recent Wallpapers", '\0', true, MenuAction::none);
+        for (std::size_t i = 0; i < state.recentTitles.size(); ++i) {
+            recent.submenu.push_back(
+                item(state.recentTitles[i], '\0', true, MenuAction::recentWallpaper));
+            recent.submenu.back().index = i;
+        }
+        extras.push_back(std::move(recent));
+    }
     if (state.screens) {
         MenuEntry screens = item("Screens", '\0', true, MenuAction::none);
         for (const auto& [title, choice] :

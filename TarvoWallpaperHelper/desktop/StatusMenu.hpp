@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,8 @@ enum class MenuAction {
     screensAll,
     screensSpan,
     screensMain,
+    // An entry of Recent Wallpapers; MenuEntry::index says which.
+    recentWallpaper,
     startAtLogin,
     enableGnomeIntegration,
     quit,
@@ -34,8 +37,18 @@ struct MenuEntry {
     std::optional<bool> checked;
     // A submenu's entries; its items are exclusive choices (radio items).
     std::vector<MenuEntry> submenu;
+    // Which of a list of like items this is, for the action.
+    std::size_t index = 0;
 
     friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
+};
+
+// A picked menu item: its action and, for an item of a list, its index there.
+struct MenuChoice {
+    MenuChoice(MenuAction action_, std::size_t index_ = 0) : action(action_), index(index_) {}
+
+    MenuAction action;
+    std::size_t index;
 };
 
 // The whole tray menu, top to bottom; rebuilt from scratch on every change.
@@ -50,6 +63,9 @@ struct MenuState {
     std::optional<bool> paused;
     // "Screens": the chosen screensAll, screensSpan or screensMain.
     std::optional<MenuAction> screens;
+    // "Recent Wallpapers": the titles, newest first, as the menu shows them;
+    // the submenu appears while there is one.
+    std::vector<std::string> recentTitles;
     // "Start at Login", checked while the autostart entry exists.
     std::optional<bool> startAtLogin;
     // "Enable GNOME Integration", while GNOME Shell's extension is installed but off.
@@ -60,7 +76,7 @@ struct MenuState {
 // while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
 // Updates; then the optional group (Pause Wallpaper, enabled while a title is
-// set; Screens; Start at Login; Enable GNOME Integration);
+// set; Recent Wallpapers; Screens; Start at Login; Enable GNOME Integration);
 // then Quit Helper, with separators between the groups.
 StatusMenu statusMenu(const MenuState& state);
 

@@ -72,7 +72,7 @@ bool xembedTrayPresent() {
 
 }  // namespace
 
-TrayStatusItem::TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log,
+TrayStatusItem::TrayStatusItem(std::function<void(MenuChoice)> onAction, Logging& log,
                                std::chrono::milliseconds trayGrace)
     : onAction_(std::move(onAction)), toolTip_(appName()), menu_(std::make_unique<QMenu>()) {
     requireGuiThread("TrayStatusItem");
@@ -152,7 +152,7 @@ void TrayStatusItem::fill(QMenu& target, const StatusMenu& entries) {
             action->setShortcutVisibleInContextMenu(true);
         }
         if (entry.action != MenuAction::none) {
-            const MenuAction chosen = entry.action;
+            const MenuChoice chosen(entry.action, entry.index);
             // Queued: the choice runs after the menu has finished its own work,
             // since carrying it out may rebuild this very menu.
             connect(action, &QAction::triggered, this, [this, chosen] {

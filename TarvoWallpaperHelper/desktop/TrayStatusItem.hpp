@@ -22,7 +22,7 @@ namespace lumivo {
 // until the tray has had that long to appear.
 class TrayStatusItem : public QObject, public StatusItemShowing {
   public:
-    TrayStatusItem(std::function<void(MenuAction)> onAction, Logging& log,
+    TrayStatusItem(std::function<void(MenuChoice)> onAction, Logging& log,
                    std::chrono::milliseconds trayGrace = {});
     ~TrayStatusItem() override;
 
@@ -33,7 +33,7 @@ class TrayStatusItem : public QObject, public StatusItemShowing {
     void createIcon();
     void fill(QMenu& target, const StatusMenu& entries);
 
-    std::function<void(MenuAction)> onAction_;
+    std::function<void(MenuChoice)> onAction_;
     QString toolTip_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;

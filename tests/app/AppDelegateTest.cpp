@@ -591,6 +591,7 @@ TEST_P(Restore, PlaysTheRememberedFileWithoutAManifestOrForgetsIt) {
 
 const std::string cachedW = "{root}/cache/Lumivo/wallpapers/w-96b050b919f3.mp4";
 const std::string assetW = "{root}/web/public/assets/a.mp4";
+const std::string cachedRemote = "{root}/cache/Lumivo/wallpapers/remote-96b050b919f3.mp4";
 
 void append(const fs::path& file) {
     std::ofstream(file, std::ios::app) << "x";
@@ -635,6 +636,73 @@ TEST(AppDelegateTest, ARestoreWithoutAScreenIsLoggedAndRemembered) {
     EXPECT_TRUE(h.w.alerts.empty());
     EXPECT_EQ(h.status(), "No Wallpaper Playing");
     EXPECT_TRUE(h.remembered());
+}
+
+// ---- Recent Wallpapers ----------------------------------------------------
+
+// The titles in the menu's Recent Wallpapers, newest first; none without it.
+Lines recentTitles(const StatusMenu& menu) {
+    Lines titles;
+    for (const MenuEntry& entry : menu) {
+        if (entry.title == "Recent Wallpapers") {
+            for (const MenuEntry& item : entry.submenu) {
+                EXPECT_EQ(item.action, MenuAction::recentWallpaper);
+                EXPECT_EQ(item.index, titles.size());
+                titles.push_back(item.title);
+            }
+        }
+    }
+    return titles;
+}
+
+TEST(AppDelegateTest, RecentWallpapersPlayAgainFromTheirFilesOfflineOrFallBackToAnApply) {
+    Rig h;
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + "/videos/b.mp4", {"remote"});
+    h.launch();
+    EXPECT_EQ(recentTitles(h.w.menus.back()), Lines{});
+    h.send("lumivo://apply/remote");
+    h.w.manifest = manifest(site + "/assets/a.mp4",
+                            {"local", "a-title-far-too-long-for-any-tray-menu-to-show"});
+    h.send("lumivo://apply/local");
+    EXPECT_EQ(recentTitles(h.w.menus.back()), (Lines{"local", "remote"}));
+
+    // Offline: the cached file passes its digest on the worker and plays.
+    h.w.manifest.reset();
+    const int loads = h.w.manifestLoads, downloads = h.w.downloads, digests = h.w.digests;
+    h.launchLines = h.w.log.size();
+    h.w.menuHandler(MenuChoice(MenuAction::recentWallpaper, 1));
+    h.settle();
+    EXPECT_EQ(h.lines(), Lines{"Applied remote"});
+    EXPECT_EQ(h.w.started.back(), h.cached("remote"));
+    EXPECT_EQ(h.status(), "Playing: remote");
+    EXPECT_EQ(h.remembered()->file, h.cached("remote"));
+    EXPECT_EQ(recentTitles(h.w.menus.back()), (Lines{"remote", "local"}));
+    EXPECT_EQ(h.w.manifestLoads, loads);
+    EXPECT_EQ(h.w.downloads, downloads);
+    EXPECT_EQ(h.w.digests, digests + 1);
+
+    // A file that went: one line, then the apply of its id as a URL's.
+    fs::remove(h.cached("remote"));
+    h.w.manifest = manifest(site + "/videos/b.mp4", {"remote"});
+    h.launchLines = h.w.log.size();
+    h.w.menuHandler(MenuChoice(MenuAction::recentWallpaper, 0));
+    h.settle();
+    const Lines lines = h.lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Cannot play remote from its file: " + cachedRemote +
+                                 " is gone. Applying it from the gallery.");
+    EXPECT_EQ(lines.back(), "Applied remote");
+    EXPECT_EQ(h.w.downloads, downloads + 1);
+    EXPECT_TRUE(h.w.alerts.empty());
+
+    // Long titles are shortened in the menu, and the list outlives the helper.
+    h.w.manifest =
+        manifest(site + "/assets/a.mp4", {"a-title-far-too-long-for-any-tray-menu-to-show"});
+    h.send("lumivo://apply/a-title-far-too-long-for-any-tray-menu-to-show");
+    h.restart();
+    EXPECT_EQ(recentTitles(h.w.menus.back()),
+              (Lines{"a-title-far-too-long-for-any-tray-menu-…", "remote", "local"}));
 }
 
 // GNOME Shell's extension as the tray sees it: offered or not, and what

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "LastWallpaper.hpp"
+#include "RecentWallpapers.hpp"
 
 namespace lumivo {
 namespace {
@@ -68,6 +69,66 @@ TEST(LastWallpaperTest, IncompleteOrDamagedSettingsRememberNothing) {
         value ? settings.setText(key, *value) : settings.remove(key);
         EXPECT_EQ(LastWallpaper::load(settings), std::nullopt) << key << "=" << value.value_or("-");
     }
+}
+
+// ---- Recent Wallpapers: the same entries, a list of them -------------------
+
+LastWallpaper numbered(int n) {
+    return LastWallpaper{"id" + std::to_string(n),
+                         "Title " + std::to_string(n),
+                         "/cache/id" + std::to_string(n) + ".mp4",
+                         "ABC",
+                         1,
+                         std::nullopt};
+}
+
+TEST(RecentWallpapersTest, NewestFirstOnePerIdAtMostEightAndKeptAcrossStarts) {
+    MapSettings settings;
+    std::vector<std::string> log;
+    RecentWallpapers recent(settings, "/cache",
+                            [&](const std::string& line) { log.push_back(line); });
+    for (int n : {1, 2, 3, 2, 4, 5, 6, 7, 8, 9, 5, 1}) {
+        recent.add(numbered(n));
+    }
+    const std::vector<LastWallpaper> expected = {numbered(1), numbered(5), numbered(9),
+                                                 numbered(8), numbered(7), numbered(6),
+                                                 numbered(4), numbered(2)};
+    EXPECT_EQ(recent.entries(), expected);
+    EXPECT_EQ(recent.at(7)->title, "Title 2");
+    EXPECT_FALSE(recent.at(8));
+
+    RecentWallpapers again(settings, "/cache",
+                           [&](const std::string& line) { log.push_back(line); });
+    EXPECT_EQ(again.entries(), expected);
+    EXPECT_TRUE(log.empty());
+    EXPECT_FALSE(settings.text("recentWallpapers/9/id"));
+}
+
+TEST(RecentWallpapersTest, DamagedEntriesAreSkippedWithOneLineEachAndDroppedAtTheNextSave) {
+    MapSettings settings;
+    for (int n = 1; n <= 6; ++n) {
+        numbered(n).save(settings, "recentWallpapers/" + std::to_string(n));
+    }
+    settings.remove("recentWallpapers/2/title");
+    settings.setText("recentWallpapers/3/file", "/elsewhere/id3.mp4");
+    settings.setText("recentWallpapers/4/id", "id1");  // a second entry for id1
+    settings.setText("recentWallpapers/5/bytes", "lots");
+    checkout.save(settings, "recentWallpapers/6");  // a checkout file may lie anywhere
+    std::vector<std::string> log;
+    RecentWallpapers recent(settings, "/cache/",
+                            [&](const std::string& line) { log.push_back(line); });
+
+    EXPECT_EQ(recent.entries(), (std::vector{numbered(1), checkout}));
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "Skipping recent wallpaper 2: it is incomplete",
+                       "Skipping recent wallpaper 3: its cached file is outside the cache",
+                       "Skipping recent wallpaper 5: it is incomplete"}));
+    EXPECT_EQ(LastWallpaper::load(settings), std::nullopt) << "lastWallpaper is apart";
+
+    recent.add(numbered(7));
+    EXPECT_EQ(recent.entries(), (std::vector{numbered(7), numbered(1), checkout}));
+    EXPECT_FALSE(settings.text("recentWallpapers/4/id"));
+    EXPECT_EQ(log.size(), 3u);
 }
 
 }  // namespace

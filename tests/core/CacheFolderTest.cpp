@@ -101,6 +101,11 @@ TEST_F(CacheFolderTest, TheKeptListIsReplacedWholeOrNotAtAll) {
     EXPECT_EQ(error->kind(), HelperError::Case::cacheFailed);
     EXPECT_EQ(folder.protectedNames(), (std::set<std::string>{"b.mp4"}));
     EXPECT_EQ(folder.files()[1].isProtected, true);
+
+    fs::remove(directory / ".protected.new");
+    folder.protect({"/elsewhere/a.mp4"});
+    EXPECT_FALSE(fs::exists(directory / ".protected")) << "nothing to keep, no list";
+    EXPECT_TRUE(folder.protectedNames().empty());
 }
 
 TEST_F(CacheFolderTest, AnUnreadableKeptListStopsThePruneBeforeItRemovesAnything) {

@@ -319,6 +319,47 @@ e2e_gallery_fixture() {
         "$PUBLIC/assets/wallpapers/local.mp4")]" >"$PUBLIC/api/wallpapers.json"
 }
 
+# e2e_helper_scene : what a test of the whole helper against the loopback
+# HTTPS gallery needs (call it with HELPER, ROOT and PORT set, before
+# e2e_gallery_fixture): HERE, DATA, PY, PUBLIC, PROD, CONF (the settings
+# file), CACHE (the cache folder) and SERVED (the server's request log, empty);
+# start_server and stop_server for the gallery in "$E2E_TMP/site"; has_line
+# TEXT, wait_line TEXT [SECONDS] and lines_matching REGEX on the helper's LOG;
+# tray ARGS (trayhost.py) and tray_has_item; plays FILE: the helper's player
+# holds FILE open and the screen shows a picture.
+e2e_helper_scene() {
+    HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+    DATA=$HERE/../data
+    PY=/usr/bin/python3
+    SERVED=$E2E_TMP/served.log
+    PUBLIC=$ROOT/web/public
+    PROD=https://localhost:$PORT
+    CONF=$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf
+    CACHE=$XDG_CACHE_HOME/Lumivo/wallpapers
+    export SSL_CERT_FILE=$DATA/tls/ca.pem
+    : >"$SERVED"
+    start_server() {
+        e2e_spawn "$PY" "$HERE/https_server.py" "$E2E_TMP/site" "$PORT" "$DATA/tls/server.pem" \
+            "$DATA/tls/server.key" "$SERVED" >/dev/null
+        SERVER=$E2E_LAST_PID
+        e2e_wait_for 10 curl -sf --cacert "$DATA/tls/ca.pem" "$PROD/api/wallpapers.json" -o /dev/null
+    }
+    stop_server() {
+        kill -TERM "$SERVER"
+        wait "$SERVER" 2>/dev/null
+    }
+    has_line() { grep -qxF "[LumivoHelper] $1" "$LOG"; }
+    wait_line() { e2e_wait_for "${2:-10}" has_line "$1"; }
+    lines_matching() { grep -c "$1" "$LOG"; }
+    tray() { "$PY" "$HERE/trayhost.py" "$@"; }
+    tray_has_item() { [ -n "$(tray items 2>/dev/null)" ]; }
+    plays() {
+        ls -l "/proc/$PID/fd" | grep -qF -- "-> $1" || return 1
+        import -window root "$E2E_TMP/shot.png"
+        convert "$E2E_TMP/shot.png" -format '%[fx:mean>0.2]' info: | grep -qx 1
+    }
+}
+
 # e2e_helper_start NAME ARGS... : runs $HELPER with its own log
 # "$E2E_TMP/NAME.log" (sets LOG and PID) until it owns its bus name (its start
 # line follows that); a URL sent before would start a second helper.

@@ -9,50 +9,20 @@
 HELPER=$(realpath "$1") ROOT=$(realpath -m "$2") PORT=$3
 source "$(dirname "$0")/lib.sh"
 
-HERE=$(cd "$(dirname "$0")" && pwd)
-DATA=$HERE/../data
-PY=/usr/bin/python3
-SERVED=$E2E_TMP/served.log
-PUBLIC=$ROOT/web/public
-PROD=https://localhost:$PORT
-CONF=$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf
+e2e_helper_scene
 ENTRY=$XDG_CONFIG_HOME/autostart/app.lumivo.Helper.desktop
-CACHE=$XDG_CACHE_HOME/Lumivo/wallpapers
-export SSL_CERT_FILE=$DATA/tls/ca.pem
-: >"$SERVED"
 
 e2e_gallery_fixture
 echo "[$(e2e_record remote "Remote Clip" "$PROD/videos/remote.mp4" "$REMOTE")]" \
     >"$E2E_TMP/site/api/wallpapers.json"
 
 # ---- helpers (checks run these in a subshell of this shell) ----------------
-start_server() {
-    e2e_spawn "$PY" "$HERE/https_server.py" "$E2E_TMP/site" "$PORT" "$DATA/tls/server.pem" \
-        "$DATA/tls/server.key" "$SERVED" >/dev/null
-    SERVER=$E2E_LAST_PID
-    e2e_wait_for 10 curl -sf --cacert "$DATA/tls/ca.pem" "$PROD/api/wallpapers.json" -o /dev/null
-}
-stop_server() {
-    kill -TERM "$SERVER"
-    wait "$SERVER" 2>/dev/null
-}
-has_line() { grep -qxF "[LumivoHelper] $1" "$LOG"; }
-wait_line() { e2e_wait_for "${2:-10}" has_line "$1"; }
-lines_matching() { grep -c "$1" "$LOG"; }
 alert_gone() { [ -z "$(xdotool search --onlyvisible --name '^Lumivo Helper$' 2>/dev/null)" ]; }
-tray() { "$PY" "$HERE/trayhost.py" "$@"; }
-tray_has_item() { [ -n "$(tray items 2>/dev/null)" ]; }
 menu_has() { tray menu | grep -xF "$1" >/dev/null; }
 wait_menu() { e2e_wait_for 10 menu_has "$1"; }
 # Once a ping handed over is logged, every command queued before it (the
 # restore among them) has run.
 settled() { e2e_helper_send lumivo://ping && wait_line ping; }
-# The helper's player holds the file open and the screen shows a picture.
-plays() {
-    ls -l "/proc/$PID/fd" | grep -qF -- "-> $1" || return 1
-    import -window root "$E2E_TMP/shot.png"
-    convert "$E2E_TMP/shot.png" -format '%[fx:mean>0.2]' info: | grep -qx 1
-}
 wait_plays() { e2e_wait_for 10 plays "$1"; }
 plays_nothing() { ! ls -l "/proc/$PID/fd" | grep -q '\.mp4$'; }
 remembers_nothing() { ! grep -sq '^\[lastWallpaper\]' "$CONF"; }
