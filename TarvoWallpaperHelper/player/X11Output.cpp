@@ -62,12 +62,7 @@ X11Output::X11Output(xcb_connection_t* connection, const Monitor& monitor)
     xcb_create_gc(connection_, gc_, window_, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
     // The window manager reads these when the window is first mapped.
     setDesktopProperties();
-    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(connection_, &xcb_shape_id);
-    if (shape != nullptr && shape->present) {
-        // An empty input region: the pointer falls through to the desktop.
-        xcb_shape_rectangles(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
-                             XCB_CLIP_ORDERING_UNSORTED, window_, 0, 0, 0, nullptr);
-    }
+    passClicksThrough();
     xcb_map_window(connection_, window_);
     const uint32_t below = XCB_STACK_MODE_BELOW;
     xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_STACK_MODE, &below);
@@ -111,6 +106,15 @@ void X11Output::setDesktopProperties() {
     // WM_CLASS: instance and class, each NUL-terminated.
     constexpr std::string_view wmClass("lumivo-wallpaper\0Lumivo\0", 24);
     setText(c, window_, XCB_ATOM_WM_CLASS, wmClass);
+}
+
+void X11Output::passClicksThrough() {
+    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(connection_, &xcb_shape_id);
+    if (shape != nullptr && shape->present) {
+        // An empty input region: the pointer falls through to the desktop.
+        xcb_shape_rectangles(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, window_, 0, 0, 0, nullptr);
+    }
 }
 
 void X11Output::present(FrameBuffer& buffer, const Rect& source) {

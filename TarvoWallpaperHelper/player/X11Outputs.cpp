@@ -168,6 +168,14 @@ void X11Outputs::dispatch(bool readSocket) {
         const uint8_t type = event->response_type & 0x7F;
         if (type == XCB_EXPOSE) {
             redraw = redraw || reinterpret_cast<xcb_expose_event_t*>(raw)->count == 0;
+        } else if (type == XCB_REPARENT_NOTIFY) {
+            const auto* e = reinterpret_cast<xcb_reparent_notify_event_t*>(raw);
+            for (auto& output : outputs_) {
+                if (output->window() == e->window && e->parent != root_) {
+                    output->passClicksThrough();
+                    xcb_flush(connection_);
+                }
+            }
         } else if (type == XCB_CONFIGURE_NOTIFY) {
             if (reinterpret_cast<xcb_configure_notify_event_t*>(raw)->window == root_) {
                 rescanSoon_.start();
