@@ -7,6 +7,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,9 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void firstFrameShown();
     // The current wallpaper cannot be played; `reason` is mpv's.
     void playbackFailed(const QString& reason);
-    // Something for the log: the render path chosen (once per process), or a
-    // display that went away.
+    // Something for the log: the render path chosen (once per process), what
+    // the backend found on the desktop (each once per player), or a display
+    // that went away.
     void noted(const QString& message);
 
   private:
@@ -96,6 +98,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     std::vector<Monitor> shown_;
     std::future<void> loading_;  // prepare()'s; waited for on destruction
     std::vector<bool> hidden_;
+    std::set<std::string> backendNotes_;  // the backend's notes already passed on
 };
 
 }  // namespace lumivo

@@ -83,6 +83,8 @@ X11Outputs::X11Outputs(const std::string& display) {
                 [this] { dispatch(false); });
     coverage_ = std::make_unique<X11Coverage>(display.empty() ? nullptr : display.c_str());
     connect(coverage_.get(), &X11Coverage::hiddenChanged, this, &Outputs::hiddenChanged);
+    stacking_ = std::make_unique<X11DesktopStacking>(display.empty() ? nullptr : display.c_str());
+    connect(stacking_.get(), &X11DesktopStacking::noted, this, &Outputs::noted);
     rescanSoon_.setSingleShot(true);
     rescanSoon_.setInterval(kRescanDelayMs);
     connect(&rescanSoon_, &QTimer::timeout, this, &X11Outputs::rescan);
@@ -228,8 +230,10 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
     xcb_flush(connection_);
     std::vector<Output*> shown;
     std::vector<QRect> covered;
+    std::vector<xcb_window_t> windows;
     for (auto& output : outputs_) {
         shown.push_back(output.get());
+        windows.push_back(output->window());
         const Rect& g = output->monitor().geometry;
         covered.emplace_back(g.x, g.y, g.width, g.height);
     }
@@ -239,6 +243,7 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
         const QSignalBlocker quiet(coverage_.get());
         coverage_->setMonitors(covered);
     }
+    stacking_->setOwnWindows(std::move(windows));
     return shown;
 }
 
