@@ -29,7 +29,9 @@ void wakeNoLaterThan(DesktopStackKeeper::Step& step, DesktopStackKeeper::Clock::
 
 DesktopStackKeeper::DesktopStackKeeper(bool restackSupported)
     : restackSupported_(restackSupported),
-      budget_(kRequestsPerSecond, std::chrono::seconds(1), kRest) {}
+      budget_({{kRequestsPerSecond, std::chrono::seconds(1)},
+               {kRequestsPerMinute, std::chrono::minutes(1)}},
+              kRest) {}
 
 DesktopStackKeeper::Step DesktopStackKeeper::update(const StackingScene& scene,
                                                     const std::vector<std::uint32_t>& own,
@@ -75,13 +77,13 @@ DesktopStackKeeper::Step DesktopStackKeeper::update(const StackingScene& scene,
             case RestackBudget::Grant::CapHit:
                 if (!std::exchange(capNoted_, true)) {
                     step.notes.push_back(
-                        "The desktop window of " + programName(cover) + " stays " +
-                        (cover.side == StackSide::Above ? "over" : "under") +
-                        " the wallpaper despite " + std::to_string(kRequestsPerSecond) +
-                        " restacks within a second; trying again in " +
+                        "The desktop window of " + programName(cover) +
+                        " keeps undoing the wallpaper's restacks; they pause for " +
                         std::to_string(
                             std::chrono::duration_cast<std::chrono::seconds>(kRest).count()) +
-                        " s");
+                        " s whenever there were " + std::to_string(kRequestsPerSecond) +
+                        " within a second or " + std::to_string(kRequestsPerMinute) +
+                        " within a minute");
                 }
                 [[fallthrough]];
             case RestackBudget::Grant::Resting:

@@ -49,8 +49,11 @@ class DesktopStackKeeper {
 
     // How long a request has to take effect before the next method is tried.
     static constexpr Clock::duration kSettle = std::chrono::milliseconds(250);
-    // The cap: requests within a second, and the rest after one more.
+    // The cap: requests within a second and within a minute (a manager that
+    // takes a while to undo each one stays under the first), and the rest
+    // when one more is wanted.
     static constexpr std::size_t kRequestsPerSecond = 4;
+    static constexpr std::size_t kRequestsPerMinute = 12;
     static constexpr Clock::duration kRest = std::chrono::seconds(5);
 
     // `restackSupported`: the window manager lists _NET_RESTACK_WINDOW in
