@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ScreenLayout.hpp"
+#include "Rect.hpp"
 
 namespace lumivo {
 
