@@ -5,13 +5,14 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <cstdint>
 #include <memory>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "DesktopStackKeeper.hpp"
+#include "X11SortingWindow.hpp"
+#include "X11StackingReader.hpp"
+#include "XcbTools.hpp"
 
 class QSocketNotifier;
 
@@ -21,8 +22,8 @@ namespace lumivo {
 // file managers draw the desktop in (xfdesktop, caja, pcmanfm, nemo-desktop;
 // DesktopStackKeeper decides): follows the window manager on an X connection
 // of its own, driven by its events (the stacking list, the focus, windows
-// mapped, moved and restacked; no polling), and asks it to restack the way a
-// pager does. Inert when no X server answers. GUI thread only.
+// mapped, unmapped and restacked; no polling), and asks it to restack the way
+// a pager does. Inert when no X server answers. GUI thread only.
 class X11DesktopStacking : public QObject {
     Q_OBJECT
 
@@ -40,51 +41,27 @@ class X11DesktopStacking : public QObject {
     void noted(const QString& message);
 
   private:
-    struct Disconnect {
-        void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-    };
-    // What a client window is, read once while it stays in the stacking list.
-    struct Known {
-        bool desktop = false;
-        bool argb = false;
-        std::string program;
-    };
-
-    void internAtoms();
     void pump();
     void handle(const xcb_generic_event_t* event);
     void refresh();
-    void readSupported();
-    void learn(const std::vector<xcb_window_t>& stack);
-    StackingScene scene(const std::vector<xcb_window_t>& stack, bool compositing);
     void carryOut(const DesktopStackKeeper::Step& step, const StackingScene& scene);
     void send(const DesktopStackKeeper::Request& request, const StackingScene& scene);
-    void clientMessage(xcb_window_t window, xcb_atom_t type, const uint32_t (&data)[5]);
-    void sortCompositor();
-    void endSort();
     void lose();
 
-    std::unique_ptr<xcb_connection_t, Disconnect> connection_;
+    XcbConnection connection_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<X11StackingReader> reader_;
     xcb_window_t root_ = 0;
-    int screenNumber_ = 0;
+    xcb_atom_t clientListStacking_ = 0, activeWindow_ = 0, supported_ = 0, restackWindow_ = 0;
     std::vector<xcb_window_t> own_;
-    std::unordered_map<xcb_window_t, Known> known_;
-    std::unordered_map<xcb_window_t, xcb_window_t> above_;  // root children and their lower sibling
-    std::unordered_map<uint32_t, uint8_t> depths_;          // visual id -> depth
+    // The top-level windows and the sibling each was last stacked above.
+    std::unordered_map<xcb_window_t, xcb_window_t> above_;
     DesktopStackKeeper keeper_;
     bool dirty_ = true;
     bool supportedDirty_ = true;
     QTimer wake_;
-    xcb_window_t sorter_ = 0;  // see sortCompositor()
-    xcb_colormap_t sorterColormap_ = 0;
+    std::unique_ptr<X11SortingWindow> sorter_;
     QTimer sorterTimeout_;
-
-    struct Atoms {
-        xcb_atom_t clientListStacking, activeWindow, supported, restackWindow, windowType,
-            typeDesktop, typeUtility, opacity, opaqueRegion, compositor, wmState, skipTaskbar,
-            skipPager, userTime, motifHints;
-    } atoms_{};
 };
 
 }  // namespace lumivo

@@ -10,25 +10,10 @@
 #include <vector>
 
 #include "X11FrameBuffer.hpp"
+#include "XcbTools.hpp"
 
 namespace lumivo {
 namespace {
-
-// Interns all names in one round trip; an atom the server refuses stays XCB_NONE.
-std::vector<xcb_atom_t> internAtoms(xcb_connection_t* c,
-                                    std::initializer_list<std::string_view> names) {
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    for (auto name : names) {
-        cookies.push_back(xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.data()));
-    }
-    std::vector<xcb_atom_t> atoms;
-    for (auto cookie : cookies) {
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-            xcb_intern_atom_reply(c, cookie, nullptr), &std::free);
-        atoms.push_back(reply ? reply->atom : XCB_NONE);
-    }
-    return atoms;
-}
 
 void setProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
                  uint8_t format, const std::vector<uint32_t>& values) {

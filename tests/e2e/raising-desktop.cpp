@@ -4,10 +4,11 @@
 // desktop window above it, raises its own over that one at once, as a pager
 // asks (_NET_RESTACK_WINDOW).
 //
-// Prints "ready" once the window manager lists its window, then
-// "raised <milliseconds since the start>" each time it finds itself covered
-// after it was on top, and raises itself: once per restack of the other
-// side. Runs until killed.
+// Prints "ready" once the window manager lists its window. Then, each time
+// it finds itself covered after it was on top, it raises itself and prints
+// "raised <milliseconds since the start>" when the window over it was listed
+// before (the other side restacked it), or "appeared <ms>" when it is new.
+// Runs until killed.
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -75,13 +77,15 @@ int main() {
 
     std::unordered_map<xcb_window_t, bool> isDesktop;
     bool ready = false;
-    bool onTop = true;  // until the list shows otherwise
+    bool onTop = true;             // until the list shows otherwise
+    std::vector<uint32_t> before;  // the list as last seen
     while (Reply<xcb_generic_event_t> event{xcb_wait_for_event(c), &std::free}) {
         if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY ||
             reinterpret_cast<xcb_property_notify_event_t*>(event.get())->atom != stacking) {
             continue;
         }
         const std::vector<uint32_t> list = property(c, screen->root, stacking, XCB_ATOM_WINDOW);
+        const std::vector<uint32_t> seen = std::exchange(before, list);
         std::size_t at = list.size();
         for (std::size_t i = 0; i < list.size(); ++i) {
             if (list[i] == own) {
@@ -133,7 +137,8 @@ int main() {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
-        std::printf("raised %lld\n", static_cast<long long>(ms));
+        const bool restacked = std::find(seen.begin(), seen.end(), over) != seen.end();
+        std::printf("%s %lld\n", restacked ? "raised" : "appeared", static_cast<long long>(ms));
         std::fflush(stdout);
     }
     return 0;

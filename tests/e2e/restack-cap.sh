@@ -16,20 +16,19 @@ mkdir -p "$(dirname "$CONF")"
 printf '[General]\nhasShownWelcome=true\n' >"$CONF"
 CAP=4            # restacks within a second
 CAP_MINUTE=12    # restacks within a minute
-FIGHT=8          # seconds watched, at least one rest of 5 s
 CAP_NOTE="keeps undoing the wallpaper's restacks"
 
 logged() { grep -F "$1" "$LOG"; }
-# The times (ms) at which the desktop program found the wallpaper over it
-# and raised itself again: one per restack of the helper that took effect,
-# after the first, which the wallpaper's window appearing on top causes.
-raises() { sed -n 's/^raised //p' "$E2E_TMP/raiser.out" | tail -n +2; }
+# The times (ms) at which the desktop program found the wallpaper restacked
+# over it and raised itself again: one per restack of the helper that took
+# effect (the wallpaper's window appearing on top is not one).
+raises() { sed -n 's/^raised //p' "$E2E_TMP/raiser.out"; }
 
 restacked() { [ "$(raises | wc -l)" -ge 1 ]; }
 few_restacks_in_all() {
     local n
     n=$(raises | wc -l)
-    echo "$n raises in ${FIGHT} s: $(raises | tr '\n' ' ')"
+    echo "$n raises: $(raises | tr '\n' ' ')"
     [ "$n" -le "$CAP_MINUTE" ]
 }
 # No second holds more raises than the cap.
@@ -60,11 +59,14 @@ e2e_proc_wait raiser '^ready' 10 >/dev/null || {
 e2e_helper_start helper
 e2e_helper_send lumivo://apply/aurora-veil
 verify "the sample wallpaper is applied" e2e_wait_for 10 logged 'Applied Aurora Veil'
-verify "the helper restacks over the rising desktop window" e2e_wait_for 5 restacked
-sleep "$FIGHT"
+verify "the helper restacks over the rising desktop window" e2e_wait_for 10 restacked
+# However fast the two answer each other, the cap is reached within the
+# minute, and a rest of 5 s follows.
+E2E_CHECK_TIMEOUT=60 verify "the log says that the restacks rest" e2e_wait_for 55 logged "$CAP_NOTE"
+sleep 6
 verify "restacks stay under the cap: no more than $CAP within a second" no_second_over_the_cap
 verify "restacks stay under the cap: no more than $CAP_MINUTE in all" few_restacks_in_all
-verify "the log says once that the restacks rest" note_once
+verify "the log says it once" note_once
 e2e_helper_send lumivo://ping
 verify "the helper still answers" e2e_wait_for 5 logged 'ping'
 e2e_helper_terminate
