@@ -44,7 +44,10 @@ X11DesktopStacking::X11DesktopStacking(const char* display, QObject* parent) : Q
     });
     sorterTimeout_.setSingleShot(true);
     sorterTimeout_.setInterval(kSortTimeoutMs);
-    connect(&sorterTimeout_, &QTimer::timeout, this, [this] { sorter_.reset(); });
+    connect(&sorterTimeout_, &QTimer::timeout, this, [this] {
+        sorter_.reset();
+        sortAgain_ = false;
+    });
 }
 
 X11DesktopStacking::~X11DesktopStacking() {
@@ -120,6 +123,11 @@ void X11DesktopStacking::refresh() {
         // The manager has taken the sorting window in: its work is done.
         sorter_.reset();
         sorterTimeout_.stop();
+        if (std::exchange(sortAgain_, false)) {
+            // Another of the wallpaper's windows went under a see-through
+            // desktop window meanwhile, maybe after the sort.
+            sortCompositor();
+        }
     }
     carryOut(keeper_.update(scene, own_, DesktopStackKeeper::Clock::now()), scene);
 }
@@ -132,9 +140,8 @@ void X11DesktopStacking::carryOut(const DesktopStackKeeper::Step& step,
     for (const DesktopStackKeeper::Request& request : step.requests) {
         send(request, scene);
     }
-    if (step.sortCompositor && !sorter_) {
-        sorter_ = std::make_unique<X11SortingWindow>(connection_.get());
-        sorterTimeout_.start();
+    if (step.sortCompositor) {
+        sortCompositor();
     }
     if (step.wakeAt) {
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
@@ -176,6 +183,15 @@ void X11DesktopStacking::send(const DesktopStackKeeper::Request& request,
                    reinterpret_cast<const char*>(&event));
 }
 
+void X11DesktopStacking::sortCompositor() {
+    if (sorter_) {
+        sortAgain_ = true;
+        return;
+    }
+    sorter_ = std::make_unique<X11SortingWindow>(connection_.get());
+    sorterTimeout_.start();
+}
+
 // The X server went away: nothing is left to stack.
 void X11DesktopStacking::lose() {
     // Called from the notifier's own signal, so it is disabled, not deleted.
@@ -183,6 +199,7 @@ void X11DesktopStacking::lose() {
     wake_.stop();
     sorterTimeout_.stop();
     sorter_.reset();
+    sortAgain_ = false;
 }
 
 }  // namespace lumivo

@@ -46,6 +46,7 @@ class X11DesktopStacking : public QObject {
     void refresh();
     void carryOut(const DesktopStackKeeper::Step& step, const StackingScene& scene);
     void send(const DesktopStackKeeper::Request& request, const StackingScene& scene);
+    void sortCompositor();
     void lose();
 
     XcbConnection connection_;
@@ -61,6 +62,7 @@ class X11DesktopStacking : public QObject {
     bool supportedDirty_ = true;
     QTimer wake_;
     std::unique_ptr<X11SortingWindow> sorter_;
+    bool sortAgain_ = false;  // asked for while the sorting window was out
     QTimer sorterTimeout_;
 };
 

@@ -58,7 +58,7 @@ X11SortingWindow::X11SortingWindow(xcb_connection_t* connection) : connection_(c
     set(a[5], XCB_ATOM_CARDINAL, {0});  // mapping must not focus it
     set(a[6], a[6], {2, 0, 0, 0, 0});   // no decorations
     set(XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, {1, 0, 0, 0, 0, 0, 0, 0, 0});  // no input
-    constexpr std::string_view wmClass("lumivo-wallpaper\0Lumivo\0", 24);
+    constexpr std::string_view wmClass("lumivo-sorting\0Lumivo\0", 22);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                         static_cast<uint32_t>(wmClass.size()), wmClass.data());
     xcb_map_window(c, window_);
