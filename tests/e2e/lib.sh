@@ -22,7 +22,7 @@
 #   - E2E_TMP, a scratch directory removed at exit;
 #   - XDG_RUNTIME_DIR (mode 0700), HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and
 #     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files
-#     (services the bus starts get them too);
+#     (services the bus activates, such as dconf, get them too);
 #   - QT_QPA_PLATFORM=xcb;
 #   - DBUS_SYSTEM_BUS_ADDRESS naming no bus (e2e_start_system_bus sets a real one);
 #   - a trap that stops every process started through this library (Xvfb, Xorg,
@@ -65,11 +65,11 @@ export XDG_CONFIG_HOME="$E2E_TMP/home/.config" XDG_CACHE_HOME="$E2E_TMP/home/.ca
 export XDG_DATA_HOME="$E2E_TMP/home/.local/share"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb
-# The bus starts services on demand (dconf, xfconfd, ...) with the environment
-# it was started with: they must write to these folders, not the user's.
+# Services the private bus starts on demand (dconf, the Shell's helpers) get
+# these folders too, not the ones of the user who runs the tests.
 dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_CACHE_HOME \
     XDG_DATA_HOME >/dev/null 2>&1
+export QT_QPA_PLATFORM=xcb
 # No system bus unless e2e_start_system_bus starts a private one: the helper
 # must not read this machine's lock or power state (on battery, it would rest).
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_TMP/no-system-bus"
@@ -648,4 +648,73 @@ e2e_start_desktop() {
     # Icons and background come a moment after the window.
     sleep 1
     e2e_wait_for 20 e2e_screen_settled
+}
+
+# e2e_start_gnome_shell [--x11] [--extension DIR]... SIZE... : a headless GNOME
+# Shell (Wayland) with one virtual monitor per SIZE (WIDTHxHEIGHT, default one
+# 1280x720), placed left to right, each extension folder DIR installed under
+# XDG_DATA_HOME (named after the uuid in its metadata.json) and enabled
+# before the start.
+# Without --x11 it runs without XWayland. It runs as the caller, on a private
+# system bus (e2e_start_system_bus) with logind mocked by python3-dbusmock,
+# in the private HOME and session bus of this library, with animations off
+# and no welcome tour; it starts in the overview. Waits until the Shell has
+# started. Exports WAYLAND_DISPLAY (the socket's name in XDG_RUNTIME_DIR),
+# E2E_SHELL_PID and E2E_SHELL_LOG; with --x11 also E2E_XWAYLAND_DISPLAY and
+# XAUTHORITY for its XWayland (DISPLAY is left alone). Needs gnome-shell 43.
+e2e_start_gnome_shell() {
+    local x11=--no-x11 sizes=() uuids=() monitors=() size uuid
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --x11) x11= ;;
+        --extension)
+            uuid=$(jq -r .uuid "$2/metadata.json")
+            uuids+=("'$uuid'")
+            mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
+            cp -r "$2" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
+            shift
+            ;;
+        *) sizes+=("$1") ;;
+        esac
+        shift
+    done
+    [ ${#sizes[@]} -gt 0 ] || sizes=(1280x720)
+    for size in "${sizes[@]}"; do monitors+=(--virtual-monitor "$size"); done
+    [ -n "${DBUS_SYSTEM_BUS_ADDRESS:-}" ] && [ -S "${DBUS_SYSTEM_BUS_ADDRESS#unix:path=}" ] ||
+        e2e_start_system_bus
+    e2e_spawn /usr/bin/python3 -m dbusmock --system --template logind >"$E2E_TMP/logind.log" 2>&1
+    e2e_wait_for 10 gdbus introspect --system --dest org.freedesktop.login1 \
+        --object-path /org/freedesktop/login1 >/dev/null 2>&1 || {
+        echo "e2e: the mocked logind did not start:" >&2
+        cat "$E2E_TMP/logind.log" >&2
+        exit 1
+    }
+    local IFS=,
+    gsettings set org.gnome.shell enabled-extensions "[${uuids[*]}]"
+    unset IFS
+    gsettings set org.gnome.shell welcome-dialog-last-shown-version "'999'"
+    gsettings set org.gnome.desktop.interface enable-animations false
+    export E2E_SHELL_LOG=$E2E_TMP/gnome-shell.log
+    # The Shell would hand the session's variables to a session manager; there is none.
+    e2e_spawn env -u DISPLAY -u WAYLAND_DISPLAY XDG_SESSION_TYPE=wayland \
+        gnome-shell --headless --wayland $x11 "${monitors[@]}" \
+        --wayland-display "lumivo-e2e-$$" >"$E2E_SHELL_LOG" 2>&1
+    export E2E_SHELL_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 60 grep -q 'GNOME Shell started' "$E2E_SHELL_LOG"; then
+        echo "e2e: gnome-shell did not start:" >&2
+        tail -n 30 "$E2E_SHELL_LOG" >&2
+        exit 1
+    fi
+    export WAYLAND_DISPLAY=lumivo-e2e-$$
+    if [ -z "$x11" ]; then
+        export E2E_XWAYLAND_DISPLAY
+        E2E_XWAYLAND_DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' \
+            "$E2E_SHELL_LOG" | head -n1)
+        local auth
+        for auth in "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.*; do export XAUTHORITY=$auth; done
+        [ -n "$E2E_XWAYLAND_DISPLAY" ] || {
+            echo "e2e: gnome-shell started no XWayland" >&2
+            exit 1
+        }
+    fi
 }

@@ -18,11 +18,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <string>
 
+#include "GnomeDesktopShell.hpp"
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
 #include "SessionOutputs.hpp"
@@ -97,9 +99,12 @@ class Driver {
 
   private:
     // The helper's choice of display backend: layer-shell on a Wayland
-    // compositor that has it, else X11.
-    lumivo::SessionOutputs outputs_{[] { return std::string(); },
-                                    [](const std::string& line) { say("event note " + line); }};
+    // compositor that has it, else GNOME Shell's extension where it is on,
+    // else X11.
+    lumivo::SessionOutputs outputs_{
+        [] { return std::string(); }, [](const std::string& line) { say("event note " + line); },
+        lumivo::gnomeDesktopShell(
+            std::make_shared<lumivo::GnomeShellIntegration>(QDBusConnection::sessionBus()))};
     lumivo::WallpaperPlayer player_{[this] { return outputs_.open(); }};
     QElapsedTimer sinceStart_;
 };
