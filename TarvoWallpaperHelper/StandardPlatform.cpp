@@ -67,11 +67,11 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     // Both end up in the delegate, which destroys the player before the log.
     Logging* playbackLog = log.get();
     auto settings = std::make_unique<UserSettings>();
-    const SettingsStoring* stored = settings.get();
+    SettingsStoring* stored = settings.get();
     auto shell = std::make_shared<GnomeShellIntegration>(QDBusConnection::sessionBus());
     auto outputs = std::make_shared<SessionOutputs>(
         [stored] { return stored->text("mainOutput").value_or(std::string()); },
-        [playbackLog](const std::string& line) { playbackLog->log(line); },
+        [playbackLog](const std::string& line) { playbackLog->log(line); }, *stored,
         gnomeDesktopShell(shell));
     auto player = std::make_unique<WallpaperPlayer>([outputs] { return outputs->open(); });
     followShell(shell, *player, outputs);

@@ -7,6 +7,7 @@
 
 #include "BackendChoice.hpp"
 #include "Outputs.hpp"
+#include "SettingsStoring.hpp"
 
 namespace lumivo {
 
@@ -19,19 +20,24 @@ struct DesktopShell {
     std::function<std::unique_ptr<Outputs>(std::unique_ptr<Outputs>)> wrap;
 };
 
-// Opens the display backend the session offers a wallpaper: background
-// layer-shell surfaces where the Wayland compositor has them, else the
-// surfaces GNOME Shell's extension shows, else X11 desktop windows (through
-// XWayland in a Wayland session). Asks the session on the first open that
-// finds a screen, logs the choice's lines then, and keeps to that choice until
-// forget(). GUI thread only.
+// Opens the display backend the session offers a wallpaper (see
+// BackendChoice): Plasma's own desktops where plasmashell runs with the
+// wallpaper package, else layer-shell surfaces where the Wayland compositor
+// has them, else the surfaces GNOME Shell's extension shows, else X11 desktop
+// windows (through XWayland in a Wayland session). Asks the session on the
+// first open that finds a screen, logs the choice's lines then, and keeps to
+// that choice until forget(). GUI thread only.
 class SessionOutputs {
   public:
     using LogLine = std::function<void(const std::string&)>;
     // The output named by the "mainOutput" setting, read at each open ("" for none).
     using MainOutput = std::function<std::string()>;
 
-    SessionOutputs(MainOutput mainOutput, LogLine log, DesktopShell shell = {});
+    // Gives Plasma desktops that an earlier run replaced and never gave back
+    // (it crashed) their own wallpapers back, unless another helper runs.
+    // `settings` keeps what they had and must outlive this.
+    SessionOutputs(MainOutput mainOutput, LogLine log, SettingsStoring& settings,
+                   DesktopShell shell = {});
 
     // Throws HelperError::noMainScreen() when the session has no display the
     // wallpaper can use.
@@ -46,6 +52,7 @@ class SessionOutputs {
   private:
     MainOutput mainOutput_;
     LogLine log_;
+    SettingsStoring& settings_;
     DesktopShell shell_;
     std::optional<BackendChoice> choice_;
     bool refused_ = false;  // the integration's line was logged for a refusal

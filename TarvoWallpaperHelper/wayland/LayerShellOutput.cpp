@@ -53,7 +53,9 @@ LayerShellOutput::LayerShellOutput(const LayerShellGlobals& globals, wl_output* 
 
 void LayerShellOutput::makeLayerSurface(wl_output* output) {
     layer_.reset(zwlr_layer_shell_v1_get_layer_surface(globals_.layerShell, surface_.get(), output,
-                                                       ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
+                                                       globals_.bottomLayer
+                                                           ? ZWLR_LAYER_SHELL_V1_LAYER_BOTTOM
+                                                           : ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND,
                                                        "lumivo-wallpaper"));
     zwlr_layer_surface_v1_add_listener(layer_.get(), &layerListener, this);
     zwlr_layer_surface_v1_set_anchor(

@@ -12,18 +12,21 @@ struct wl_egl_window;
 namespace lumivo {
 
 // The globals a wallpaper surface needs; the viewporter may be absent. With
-// a layer shell the surfaces go on its background layer; without one they
-// are toplevels of `wmBase`.
+// a layer shell the surfaces go on its background layer (or the bottom one);
+// without one they are toplevels of `wmBase`.
 struct LayerShellGlobals {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     zwlr_layer_shell_v1* layerShell = nullptr;
     wp_viewporter* viewporter = nullptr;
     xdg_wm_base* wmBase = nullptr;
+    // The bottom layer instead of the background: KWin stacks background
+    // surfaces with plasmashell's desktop window, which a click raises.
+    bool bottomLayer = false;
 };
 
-// The wallpaper's surface on one wl_output: on the background layer, anchored
-// to every edge, over the zones other surfaces reserve (exclusive zone -1),
+// The wallpaper's surface on one wl_output: on the background (or bottom)
+// layer, anchored to every edge, over the zones other surfaces reserve (exclusive zone -1),
 // taking neither keys nor clicks, namespace "lumivo-wallpaper". Where the
 // Shell puts the wallpaper into its background itself (GNOME, through its
 // extension), an xdg_toplevel instead: app id "lumivo-wallpaper", the

@@ -36,8 +36,8 @@ LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
     registry_.reset(wl_display_get_registry(connection));
     wl_registry_add_listener(registry_.get(), &registryListener, this);
     if (!waylandRoundTrip(connection, connectTimeoutMs) || !compositor_ || !shm_ ||
-        !(surfaces_ == WallpaperSurfaces::backgroundLayer ? layerShell_ != nullptr
-                                                          : wmBase_ != nullptr)) {
+        !(surfaces_ == WallpaperSurfaces::shellToplevels ? wmBase_ != nullptr
+                                                         : layerShell_ != nullptr)) {
         throw HelperError::noMainScreen();
     }
     for (auto& output : outputs_) {
@@ -94,7 +94,7 @@ void LayerShellOutputs::addGlobal(uint32_t name, const char* interface, uint32_t
     } else if (is(wl_shm_interface) && !shm_) {
         shm_.reset(bind<wl_shm>(registry, name, wl_shm_interface, 1));
     } else if (is(zwlr_layer_shell_v1_interface) && !layerShell_ &&
-               surfaces_ == WallpaperSurfaces::backgroundLayer) {
+               surfaces_ != WallpaperSurfaces::shellToplevels) {
         layerShell_.reset(bind<zwlr_layer_shell_v1>(registry, name, zwlr_layer_shell_v1_interface,
                                                     std::min(version, 4u)));
     } else if (is(xdg_wm_base_interface) && !wmBase_ &&
@@ -211,7 +211,8 @@ std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& i
             kept.push_back(std::move(*old));
         } else {
             LayerShellGlobals globals{compositor_.get(), shm_.get(), layerShell_.get(),
-                                      viewporter_.get(), wmBase_.get()};
+                                      viewporter_.get(), wmBase_.get(),
+                                      surfaces_ == WallpaperSurfaces::bottomLayer};
             auto surface = std::make_unique<LayerShellOutput>(
                 globals, output.output(), *monitorOf(output), output.info().scale,
                 LayerShellOutput::Events{

@@ -14,9 +14,10 @@
 namespace lumivo {
 
 // Where the wallpaper's surfaces go: on the compositor's background layer
-// (wlr-layer-shell), or as toplevels that the Shell's extension shows in its
-// own background (GNOME).
-enum class WallpaperSurfaces { backgroundLayer, shellToplevels };
+// (wlr-layer-shell), on its bottom layer (KWin without the Plasma package),
+// or as toplevels that the Shell's extension shows in its own background
+// (GNOME).
+enum class WallpaperSurfaces { backgroundLayer, bottomLayer, shellToplevels };
 
 // The Wayland backend for compositors with wlr-layer-shell: the wl_outputs as
 // monitors (in the compositor's logical layout, sized in pixels) and a

@@ -535,6 +535,7 @@ e2e_sway_has_output() {
     swaymsg -t get_outputs -r | jq -e --arg n "$1" 'any(.[]; .name == $n and .active)' >/dev/null
 }
 
+# ---- File-manager desktops (X11) ------------------------------------------
 # e2e_start_wm NAME CMD... : starts the window manager CMD on DISPLAY (its
 # output in "$E2E_TMP/NAME.log") and waits until it has put up its EWMH hints.
 e2e_start_wm() {
@@ -650,6 +651,7 @@ e2e_start_desktop() {
     e2e_wait_for 20 e2e_screen_settled
 }
 
+# ---- GNOME Shell -------------------------------------------------------------
 # e2e_start_gnome_shell [--x11] [--extension DIR]... SIZE... : a headless GNOME
 # Shell (Wayland) with one virtual monitor per SIZE (WIDTHxHEIGHT, default one
 # 1280x720), placed left to right, each extension folder DIR installed under
@@ -717,4 +719,104 @@ e2e_start_gnome_shell() {
             exit 1
         }
     fi
+}
+
+# ---- KDE Plasma -------------------------------------------------------------
+# e2e_start_kwin_wayland [OUTPUTS] : kwin_wayland on virtual outputs of
+# 1280x720 side by side (default 1), then exports WAYLAND_DISPLAY and
+# QT_QPA_PLATFORM=wayland (also into the session bus's activation
+# environment: kactivitymanagerd, which the bus starts for plasmashell, must
+# reach the compositor) and unsets DISPLAY. KWin runs as a plain copy of the
+# binary, whose file capability containers refuse, and lets tests take
+# screenshots and fake input without asking.
+e2e_start_kwin_wayland() {
+    local outputs=${1:-1} socket=lumivo-kwin-$$
+    export KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 KWIN_WAYLAND_NO_PERMISSION_CHECKS=1
+    cp /usr/bin/kwin_wayland "$E2E_TMP/kwin_wayland"
+    e2e_spawn env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u DISPLAY \
+        "$E2E_TMP/kwin_wayland" --virtual --width 1280 --height 720 --output-count "$outputs" \
+        --socket "$socket" --no-lockscreen >"$E2E_TMP/kwin.log" 2>&1
+    E2E_KWIN_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 20 test -S "$XDG_RUNTIME_DIR/$socket" ||
+        ! e2e_wait_for 20 e2e_bus_has org.kde.KWin; then
+        echo "e2e: kwin_wayland did not start:" >&2
+        cat "$E2E_TMP/kwin.log" >&2
+        exit 1
+    fi
+    export WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland
+    unset DISPLAY
+    dbus-update-activation-environment WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_RUNTIME_DIR \
+        KWIN_SCREENSHOT_NO_PERMISSION_CHECKS
+}
+
+# e2e_start_kwin_x11 [WIDTHxHEIGHT] : Xvfb (see e2e_start_xvfb) with kwin_x11
+# (a plain copy too) as its window manager; QT_QPA_PLATFORM=xcb.
+e2e_start_kwin_x11() {
+    e2e_start_xvfb "${1:-1280x720}"
+    export QT_QPA_PLATFORM=xcb
+    unset WAYLAND_DISPLAY
+    dbus-update-activation-environment DISPLAY QT_QPA_PLATFORM XDG_RUNTIME_DIR
+    cp /usr/bin/kwin_x11 "$E2E_TMP/kwin_x11"
+    e2e_spawn "$E2E_TMP/kwin_x11" --replace >"$E2E_TMP/kwin.log" 2>&1
+    E2E_KWIN_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 20 e2e_bus_has org.kde.KWin; then
+        echo "e2e: kwin_x11 did not start:" >&2
+        cat "$E2E_TMP/kwin.log" >&2
+        exit 1
+    fi
+}
+
+# e2e_start_plasmashell [DATA_DIR] : plasmashell in the running KWin, with
+# DATA_DIR (say, a build tree's share/) searched first for Plasma packages;
+# returns once its desktops answer scripts. Log in "$E2E_TMP/plasmashell.log".
+e2e_start_plasmashell() {
+    [ -z "${1:-}" ] || export XDG_DATA_DIRS="$1:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
+    e2e_spawn plasmashell --no-respawn >"$E2E_TMP/plasmashell.log" 2>&1
+    E2E_PLASMASHELL_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 60 e2e_plasma_desktops_ready; then
+        echo "e2e: plasmashell did not start:" >&2
+        tail -n 40 "$E2E_TMP/plasmashell.log" >&2
+        exit 1
+    fi
+}
+e2e_plasma_desktops_ready() { [ -n "$(e2e_plasma_script 'print(desktops().length)')" ]; }
+
+# e2e_plasma_script CODE : runs CODE in plasmashell's desktop scripting and
+# prints what it printed.
+e2e_plasma_script() {
+    qdbus org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1" 2>/dev/null
+}
+
+# e2e_bus_has NAME : NAME has an owner on the session bus.
+e2e_bus_has() {
+    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
+}
+
+# e2e_kwin_stacking : KWin's windows from bottom to top, one a line:
+# "<pid> <desktop window: true|false> <resource class> <caption>", through a
+# KWin script (its output goes to KWin's log).
+e2e_kwin_stacking() {
+    local mark script id
+    mark=stack-$RANDOM-$RANDOM
+    script=$E2E_TMP/$mark.js
+    cat >"$script" <<JS
+var list = workspace.clientList().slice();
+list.sort(function (a, b) { return a.stackingOrder - b.stackingOrder; });
+var lines = [];
+for (var i = 0; i < list.length; ++i) {
+    var c = list[i];
+    lines.push("$mark " + c.pid + " " + c.desktopWindow + " " + c.resourceClass + " " + c.caption);
+}
+print(lines.join("\\n") + "\\n$mark end");
+JS
+    id=$(gdbus call --session --dest org.kde.KWin --object-path /Scripting \
+        --method org.kde.kwin.Scripting.loadScript "$script" "$mark" | tr -dc '0-9')
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting \
+        --method org.kde.kwin.Scripting.start >/dev/null
+    e2e_wait_for 5 grep -q "$mark end" "$E2E_TMP/kwin.log" || return 1
+    grep -o "$mark .*" "$E2E_TMP/kwin.log" | grep -v "$mark end" | sed "s/^$mark //"
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting \
+        --method org.kde.kwin.Scripting.unloadScript "$mark" >/dev/null 2>&1
+    : "$id"
 }

@@ -28,6 +28,7 @@
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
 #include "SessionOutputs.hpp"
+#include "UserSettings.hpp"
 #include "WallpaperPlayer.hpp"
 
 namespace {
@@ -98,11 +99,12 @@ class Driver {
     }
 
   private:
-    // The helper's choice of display backend: layer-shell on a Wayland
-    // compositor that has it, else GNOME Shell's extension where it is on,
-    // else X11.
+    // The helper's choice of display backend, as the helper makes it; Plasma's
+    // desktops replaced are remembered in the user's settings, as the helper's.
+    lumivo::UserSettings settings_;
     lumivo::SessionOutputs outputs_{
         [] { return std::string(); }, [](const std::string& line) { say("event note " + line); },
+        settings_,
         lumivo::gnomeDesktopShell(
             std::make_shared<lumivo::GnomeShellIntegration>(QDBusConnection::sessionBus()))};
     lumivo::WallpaperPlayer player_{[this] { return outputs_.open(); }};

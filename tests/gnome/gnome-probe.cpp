@@ -14,6 +14,7 @@
 #include "GnomeDesktopShell.hpp"
 #include "GnomeShellIntegration.hpp"
 #include "SessionOutputs.hpp"
+#include "UserSettings.hpp"
 
 using namespace lumivo;
 
@@ -30,8 +31,9 @@ int main(int argc, char** argv) {
         std::cout << "monitor " << m.geometry.x << " " << m.geometry.y << " " << m.geometry.width
                   << " " << m.geometry.height << " " << (m.covered ? "covered" : "visible") << "\n";
     }
+    UserSettings settings;
     SessionOutputs outputs(
-        {}, [](const std::string& line) { std::cout << "log " << line << "\n"; },
+        {}, [](const std::string& line) { std::cout << "log " << line << "\n"; }, settings,
         gnomeDesktopShell(shellOwned));
     try {
         auto opened = outputs.open();
