@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "X11FrameBuffer.hpp"
 #include "XcbTools.hpp"
 
 namespace lumivo {
@@ -56,7 +55,9 @@ X11Output::X11Output(xcb_connection_t* connection, const Monitor& monitor)
 
 X11Output::~X11Output() {
     xcb_free_gc(connection_, gc_);
-    xcb_destroy_window(connection_, window_);
+    if (window_ != 0) {
+        xcb_destroy_window(connection_, window_);
+    }
     xcb_flush(connection_);
 }
 
@@ -100,10 +101,6 @@ void X11Output::passClicksThrough() {
         xcb_shape_rectangles(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
                              XCB_CLIP_ORDERING_UNSORTED, window_, 0, 0, 0, nullptr);
     }
-}
-
-void X11Output::present(FrameBuffer& buffer, const Rect& source) {
-    static_cast<X11FrameBuffer&>(buffer).put(window_, gc_, source);
 }
 
 void X11Output::moveTo(const Monitor& monitor) {
