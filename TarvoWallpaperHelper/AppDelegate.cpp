@@ -178,7 +178,7 @@ void AppDelegate::stopNow() {
 }
 
 void AppDelegate::onMenu(MenuChoice choice) {
-    switch (const MenuAction action = choice.action) {
+    switch (choice.action) {
         case MenuAction::stopWallpaper:
             return stopWallpaper();
         case MenuAction::openGallery:
@@ -196,12 +196,12 @@ void AppDelegate::onMenu(MenuChoice choice) {
         case MenuAction::screensAll:
         case MenuAction::screensSpan:
         case MenuAction::screensMain:
-            return enqueueStep([this, action] { menu.chooseScreens(action); });
+        case MenuAction::changeEvery:
+            return enqueueStep([this, choice] { menu.choose(choice); });
         case MenuAction::recentWallpaper:
             return applyRecent(memory.recent().at(choice.index));
         case MenuAction::pauseWallpaper:
-            // At once, not behind a running apply: the pause is meant for the
-            // wallpaper on screen now; an apply that ends later clears it anyway.
+            // At once: the pause is for the wallpaper on screen now (an apply clears it).
             if (pause && !quitting) {
                 pause->setManual(!pause->manual());
                 menu.update();

@@ -37,6 +37,7 @@
 #include "WallpaperMemory.hpp"
 #include "WallpaperPlaying.hpp"
 #include "WallpaperResolver.hpp"
+#include "WallpaperRotation.hpp"
 
 namespace lumivo {
 
@@ -163,11 +164,15 @@ class AppDelegate : public QObject, public HelperCommands {
     CacheUpkeep cacheUpkeep{CacheFolder(resolver.cacheRoot(), fileManager), *settings, worker, this,
                             [this](const std::string& message) { log(message); }};
     WallpaperMemory memory{*settings, resolver,
-                           [this](const std::string& message) { log(message); }, &cacheUpkeep};
+                           [this](const std::string& message) { log(message); }, &cacheUpkeep,
+                           &rotation};
     StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
-    TrayMenu menu{*settings, startAtLogin, *player, pause.get(), &memory.recent()};
+    WallpaperRotation rotation{*settings, memory.recent(), pause.get(),
+                               [this](const LastWallpaper& next) { applyRecent(next); },
+                               [this](const std::string& message) { log(message); }};
+    TrayMenu menu{*settings, startAtLogin, *player, pause.get(), &memory.recent(), &rotation};
     ShellIntegrationItem shellItem;
 
     bool quitting = false;

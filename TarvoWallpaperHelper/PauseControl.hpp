@@ -39,6 +39,8 @@ class PauseControl : public QObject {
     // stays unchecked while idle.
     bool manual() const { return manual_; }
     void setManual(bool paused);
+    // Whether the wallpaper rests now, for whatever reason.
+    bool resting() const { return told_.value_or(false); }
 
   private:
     void onStarted();

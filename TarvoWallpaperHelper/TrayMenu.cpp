@@ -11,12 +11,14 @@ constexpr const char* screensKey = "screens";
 constexpr std::size_t menuTitleCharacters = 40;
 
 TrayMenu::TrayMenu(SettingsStoring& settings_, StartAtLogin& startAtLogin_,
-                   WallpaperPlaying& player_, const PauseControl* pause_, RecentWallpapers* recent_)
+                   WallpaperPlaying& player_, const PauseControl* pause_, RecentWallpapers* recent_,
+                   WallpaperRotation* rotation_)
     : settings(settings_),
       startAtLogin(startAtLogin_),
       player(player_),
       pause(pause_),
-      recent(recent_) {}
+      recent(recent_),
+      rotation(rotation_) {}
 
 void TrayMenu::launch(std::unique_ptr<StatusItemShowing> item) {
     statusItem = std::move(item);
@@ -46,9 +48,17 @@ ScreenMode TrayMenu::screenMode() const {
         .value_or(ScreenMode::AllScreens);
 }
 
-void TrayMenu::chooseScreens(MenuAction choice) {
-    const ScreenMode mode = choice == MenuAction::screensSpan   ? ScreenMode::SpanAcrossScreens
-                            : choice == MenuAction::screensMain ? ScreenMode::MainScreenOnly
+void TrayMenu::choose(MenuChoice choice) {
+    if (choice.action == MenuAction::changeEvery) {
+        // The fifth entry is the period already set.
+        if (rotation && choice.index < std::size(changeEveryMinutes)) {
+            rotation->setMinutes(changeEveryMinutes[choice.index]);
+        }
+        return update();
+    }
+    const MenuAction action = choice.action;
+    const ScreenMode mode = action == MenuAction::screensSpan   ? ScreenMode::SpanAcrossScreens
+                            : action == MenuAction::screensMain ? ScreenMode::MainScreenOnly
                                                                 : ScreenMode::AllScreens;
     settings.setText(screensKey, std::string(screenModeKey(mode)));
     player.setScreenMode(mode);
@@ -74,6 +84,7 @@ void TrayMenu::update() {
     }
     const StatusMenu menu =
         statusMenu(MenuState{isDownloading, currentTitle, paused, screens, std::move(recentTitles),
+                             rotation ? std::optional(rotation->minutes()) : std::nullopt,
                              startAtLogin.checked(), gnomeIntegration});
     if (statusItem) {
         statusItem->setMenu(menu);

@@ -14,16 +14,19 @@
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
 #include "WallpaperPlaying.hpp"
+#include "WallpaperRotation.hpp"
 
 namespace lumivo {
 
 // The tray icon and its menu, rebuilt from the helper's state: the wallpaper
 // playing, a download running, the "screens" setting, start at login and, with
-// a PauseControl, the manual pause, and with RecentWallpapers their titles.
+// a PauseControl, the manual pause, with RecentWallpapers their titles, and
+// with a WallpaperRotation its period.
 class TrayMenu {
   public:
     TrayMenu(SettingsStoring& settings, StartAtLogin& startAtLogin, WallpaperPlaying& player,
-             const PauseControl* pause = nullptr, RecentWallpapers* recent = nullptr);
+             const PauseControl* pause = nullptr, RecentWallpapers* recent = nullptr,
+             WallpaperRotation* rotation = nullptr);
 
     // Shows the first menu on the tray icon, if any (without one, menus are
     // built and dropped), and gives the player the stored screen mode.
@@ -33,8 +36,9 @@ class TrayMenu {
     // Updates the menu; ending a download also takes its progress off the tooltip.
     void setDownloading(bool downloading);
     void showProgress(const std::string& title, int percent);
-    // Stores the mode of a Screens menu choice and gives it to the player.
-    void chooseScreens(MenuAction choice);
+    // Stores the mode of a Screens menu choice and gives it to the player,
+    // or the period of a Change Every choice and gives it to the rotation.
+    void choose(MenuChoice choice);
     // Returns the error to show, if any.
     std::exception_ptr toggleStartAtLogin();
     // Shown by the next update().
@@ -50,6 +54,7 @@ class TrayMenu {
     WallpaperPlaying& player;
     const PauseControl* pause;
     RecentWallpapers* recent;
+    WallpaperRotation* rotation;
     std::unique_ptr<StatusItemShowing> statusItem;
     std::optional<std::string> currentTitle;
     bool isDownloading = false;

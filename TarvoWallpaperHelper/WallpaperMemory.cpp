@@ -15,12 +15,18 @@ void WallpaperMemory::remember(const ResolvedWallpaper& played) {
     if (upkeep_) {
         upkeep_->applied(played.video, played.fromCache);
     }
+    if (rotation_) {
+        rotation_->playing(played.id);
+    }
 }
 
 void WallpaperMemory::forget() {
     LastWallpaper::forget(settings_);
     if (upkeep_) {
         upkeep_->keep({});
+    }
+    if (rotation_) {
+        rotation_->stopped();
     }
 }
 
@@ -78,6 +84,9 @@ bool WallpaperMemory::play(const LastWallpaper& last, WallpaperPlaying& player) 
     log_("Restored " + last.title);
     if (upkeep_) {
         upkeep_->keep({last.file});
+    }
+    if (rotation_) {
+        rotation_->playing(last.id);
     }
     return true;
 }

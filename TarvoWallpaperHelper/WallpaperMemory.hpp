@@ -12,6 +12,7 @@
 #include "SettingsStoring.hpp"
 #include "WallpaperPlaying.hpp"
 #include "WallpaperResolver.hpp"
+#include "WallpaperRotation.hpp"
 
 namespace lumivo {
 
@@ -19,17 +20,19 @@ namespace lumivo {
 // the next start, finds whether it may play again without a manifest or the
 // network: a cached file only while it lies in the cache and still matches its
 // digest, a checkout file only while the asset rules still lead to it.
-// Tells `upkeep`, when given, which file to keep in the cache for that.
+// Tells `upkeep`, when given, which file to keep in the cache for that, and
+// `rotation`, when given, what plays.
 class WallpaperMemory {
   public:
     using LogSink = std::function<void(const std::string& message)>;
 
     WallpaperMemory(SettingsStoring& settings, const WallpaperResolver& resolver, LogSink log,
-                    CacheUpkeep* upkeep = nullptr)
+                    CacheUpkeep* upkeep = nullptr, WallpaperRotation* rotation = nullptr)
         : settings_(settings),
           resolver_(resolver),
           log_(std::move(log)),
           upkeep_(upkeep),
+          rotation_(rotation),
           recent_(settings, resolver.cacheRoot(), log_) {}
 
     // GUI thread, as the settings are. What is remembered also becomes the
@@ -64,6 +67,7 @@ class WallpaperMemory {
     const WallpaperResolver& resolver_;
     LogSink log_;
     CacheUpkeep* upkeep_;
+    WallpaperRotation* rotation_;
     RecentWallpapers recent_;
 };
 

@@ -18,6 +18,27 @@ MenuEntry separator() {
     return MenuEntry{true, "", '\0', false, MenuAction::none, std::nullopt, {}};
 }
 
+std::string minutesTitle(std::int64_t minutes) {
+    return minutes == 1 ? "1 Minute" : std::to_string(minutes) + " Minutes";
+}
+
+MenuEntry changeEvery(std::int64_t minutes) {
+    MenuEntry menu = item("Change Every", '\0', true, MenuAction::none);
+    const char* titles[] = {"Never", "10 Minutes", "1 Hour", "1 Day"};
+    bool offered = false;
+    for (std::size_t i = 0; i < std::size(changeEveryMinutes); ++i) {
+        offered = offered || minutes == changeEveryMinutes[i];
+        menu.submenu.push_back(
+            checkable(titles[i], minutes == changeEveryMinutes[i], MenuAction::changeEvery));
+        menu.submenu.back().index = i;
+    }
+    if (!offered) {  // a period set in the settings file
+        menu.submenu.push_back(checkable(minutesTitle(minutes), true, MenuAction::changeEvery));
+        menu.submenu.back().index = std::size(changeEveryMinutes);
+    }
+    return menu;
+}
+
 }  // namespace
 
 StatusMenu statusMenu(const MenuState& state) {
@@ -45,6 +66,9 @@ StatusMenu statusMenu(const MenuState& state) {
             recent.submenu.back().index = i;
         }
         extras.push_back(std::move(recent));
+        if (state.rotateMinutes) {
+            extras.push_back(changeEvery(*state.rotateMinutes));
+        }
     }
     if (state.screens) {
         MenuEntry screens = item("Screens", '\0', true, MenuAction::none);

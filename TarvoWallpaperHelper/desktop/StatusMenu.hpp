@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@ enum class MenuAction {
     screensMain,
     // An entry of Recent Wallpapers; MenuEntry::index says which.
     recentWallpaper,
+    // An entry of Change Every; MenuEntry::index says which (changeEveryMinutes).
+    changeEvery,
     startAtLogin,
     enableGnomeIntegration,
     quit,
@@ -66,6 +69,9 @@ struct MenuState {
     // "Recent Wallpapers": the titles, newest first, as the menu shows them;
     // the submenu appears while there is one.
     std::vector<std::string> recentTitles;
+    // "Change Every", beside Recent Wallpapers: the period in minutes, 0 for
+    // never.
+    std::optional<std::int64_t> rotateMinutes;
     // "Start at Login", checked while the autostart entry exists.
     std::optional<bool> startAtLogin;
     // "Enable GNOME Integration", while GNOME Shell's extension is installed but off.
@@ -76,9 +82,13 @@ struct MenuState {
 // while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
 // Updates; then the optional group (Pause Wallpaper, enabled while a title is
-// set; Recent Wallpapers; Screens; Start at Login; Enable GNOME Integration);
+// set; Recent Wallpapers and Change Every; Screens; Start at Login; Enable GNOME Integration);
 // then Quit Helper, with separators between the groups.
 StatusMenu statusMenu(const MenuState& state);
+
+// The periods Change Every offers, in minutes, by index: Never, 10 Minutes,
+// 1 Hour, 1 Day. Another period in the settings shows as a fifth, checked.
+inline constexpr std::int64_t changeEveryMinutes[] = {0, 10, 60, 24 * 60};
 
 // The menu action that a D-Bus ActivateAction names: "stop-wallpaper",
 // "open-gallery", "check-for-updates" or "quit"; absent for any other name.

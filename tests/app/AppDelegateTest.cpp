@@ -705,6 +705,58 @@ TEST(AppDelegateTest, RecentWallpapersPlayAgainFromTheirFilesOfflineOrFallBackTo
               (Lines{"a-title-far-too-long-for-any-tray-menu-…", "remote", "local"}));
 }
 
+// Change Every's items as "title" or "title*" for the checked one, in order.
+Lines changeEvery(const StatusMenu& menu) {
+    Lines items;
+    for (const MenuEntry& entry : menu) {
+        for (const MenuEntry& item : entry.title == "Change Every" ? entry.submenu : StatusMenu{}) {
+            EXPECT_EQ(item.action, MenuAction::changeEvery);
+            items.push_back(item.title + (item.checked.value_or(false) ? "*" : ""));
+        }
+    }
+    return items;
+}
+
+TEST(AppDelegateTest, ChangeEveryStoresItsPeriodAndShowsOneSetByHand) {
+    Rig h;
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"a"});
+    h.launch();
+    EXPECT_EQ(changeEvery(h.w.menus.back()), Lines{}) << "nothing to change to yet";
+    h.send("lumivo://apply/a");
+    EXPECT_EQ(changeEvery(h.w.menus.back()), (Lines{"Never*", "10 Minutes", "1 Hour", "1 Day"}));
+    for (const auto& [index, stored, checked] :
+         {std::tuple{2, "60", "1 Hour*"}, {3, "1440", "1 Day*"}, {1, "10", "10 Minutes*"}}) {
+        h.w.menuHandler(MenuChoice(MenuAction::changeEvery, index));
+        h.settle();
+        EXPECT_EQ(h.w.texts["rotateMinutes"], stored);
+        EXPECT_EQ(changeEvery(h.w.menus.back()).at(index), checked);
+    }
+    h.w.menuHandler(MenuChoice(MenuAction::changeEvery, 0));
+    h.settle();
+    EXPECT_FALSE(h.w.texts.contains("rotateMinutes"));
+
+    // Any whole number of minutes from the settings file counts, and shows.
+    h.w.texts["rotateMinutes"] = "1";
+    h.send("lumivo://apply/a");
+    EXPECT_EQ(changeEvery(h.w.menus.back()),
+              (Lines{"Never", "10 Minutes", "1 Hour", "1 Day", "1 Minute*"}));
+    h.w.menuHandler(MenuChoice(MenuAction::changeEvery, 4));  // the one set: kept
+    h.settle();
+    EXPECT_EQ(h.w.texts["rotateMinutes"], "1");
+
+    // Anything else means never, said once.
+    h.w.texts["rotateMinutes"] = "soon";
+    h.launchLines = h.w.log.size();
+    h.send("lumivo://apply/a");
+    h.send("lumivo://apply/a");
+    EXPECT_EQ(changeEvery(h.w.menus.back()).at(0), "Never*");
+    EXPECT_EQ(std::count(h.w.log.begin(), h.w.log.end(),
+                         "[LumivoHelper] Ignoring rotateMinutes=soon: not a whole number of "
+                         "minutes; the wallpaper does not change"),
+              1);
+}
+
 // GNOME Shell's extension as the tray sees it: offered or not, and what
 // enabling answers.
 struct FakeShell : ShellIntegrating {

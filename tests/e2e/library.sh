@@ -3,7 +3,8 @@
 # monitors: the cache trimmed to the setting cacheLimitMiB after each
 # download that lands, keeping the playing file; Recent Wallpapers playing
 # their files again with the gallery offline, and going back to the gallery
-# for a file that is gone. The real helper (as helper.sh builds it) with the
+# for a file that is gone; "rotateMinutes" changing the wallpaper after a
+# minute. The real helper (as helper.sh builds it) with the
 # loopback HTTPS gallery and the test tray host.
 #
 #   library.sh HELPER PROJECT_ROOT PORT
@@ -81,6 +82,21 @@ verify "then it is downloaded and applied" wait_line "Applied Big 1" 20
 removed_big2() { has_line "Removed $BIG2 from the cache (445640 bytes)"; }
 verify "and the least recently applied file goes" e2e_wait_for 10 removed_big2
 verify "Big 1 plays" e2e_wait_for 10 plays "$BIG1"
+e2e_helper_terminate
+
+# ---- Change Every: rotateMinutes=1, offline ----------------------------------
+# Recent Wallpapers now hold Big 1 (playing), Big 3 and Big 2, whose file went:
+# the next in turn with a file is Big 3.
+stop_server
+sed -i 's/^\[General\]$/[General]\nrotateMinutes=1/' "$CONF"
+e2e_helper_start rotate
+verify "Big 1 comes back at the start" wait_line "Restored Big 1"
+started=$SECONDS
+E2E_CHECK_TIMEOUT=90 verify "within about a minute the wallpaper changes to the next with a file" \
+    wait_line "Applied Big 3" 80
+verify "not much before the minute is out" test $((SECONDS - started)) -ge 50
+verify "it plays" e2e_wait_for 10 plays "$BIG3"
+verify "without a download" test "$(lines_matching 'Download\|manifest')" -eq 0
 e2e_helper_terminate
 
 e2e_finish
