@@ -640,19 +640,26 @@ TEST(AppDelegateTest, ARestoreWithoutAScreenIsLoggedAndRemembered) {
 
 // ---- Recent Wallpapers ----------------------------------------------------
 
-// The titles in the menu's Recent Wallpapers, newest first; none without it.
-Lines recentTitles(const StatusMenu& menu) {
-    Lines titles;
+// The items of the submenu `title`, in order, each "<title>" or "<title>*"
+// when checked; none without the submenu. Each carries `action` and its place.
+Lines submenuItems(const StatusMenu& menu, const std::string& title, MenuAction action) {
+    Lines items;
     for (const MenuEntry& entry : menu) {
-        if (entry.title == "Recent Wallpapers") {
-            for (const MenuEntry& item : entry.submenu) {
-                EXPECT_EQ(item.action, MenuAction::recentWallpaper);
-                EXPECT_EQ(item.index, titles.size());
-                titles.push_back(item.title);
-            }
+        for (const MenuEntry& item : entry.title == title ? entry.submenu : StatusMenu{}) {
+            EXPECT_EQ(item.action, action);
+            EXPECT_EQ(item.index, items.size());
+            items.push_back(item.title + (item.checked.value_or(false) ? "*" : ""));
         }
     }
-    return titles;
+    return items;
+}
+
+Lines recentTitles(const StatusMenu& menu) {
+    return submenuItems(menu, "Recent Wallpapers", MenuAction::recentWallpaper);
+}
+
+Lines changeEvery(const StatusMenu& menu) {
+    return submenuItems(menu, "Change Every", MenuAction::changeEvery);
 }
 
 TEST(AppDelegateTest, RecentWallpapersPlayAgainFromTheirFilesOfflineOrFallBackToAnApply) {
@@ -705,26 +712,21 @@ TEST(AppDelegateTest, RecentWallpapersPlayAgainFromTheirFilesOfflineOrFallBackTo
               (Lines{"a-title-far-too-long-for-any-tray-menu-…", "remote", "local"}));
 }
 
-// Change Every's items as "title" or "title*" for the checked one, in order.
-Lines changeEvery(const StatusMenu& menu) {
-    Lines items;
-    for (const MenuEntry& entry : menu) {
-        for (const MenuEntry& item : entry.title == "Change Every" ? entry.submenu : StatusMenu{}) {
-            EXPECT_EQ(item.action, MenuAction::changeEvery);
-            items.push_back(item.title + (item.checked.value_or(false) ? "*" : ""));
-        }
-    }
-    return items;
-}
-
 TEST(AppDelegateTest, ChangeEveryStoresItsPeriodAndShowsOneSetByHand) {
     Rig h;
-    h.write("assets/a.mp4");
-    h.w.manifest = manifest(site + "/assets/a.mp4", {"a"});
+    // Any whole number of minutes from the settings file counts, and shows.
+    h.w.texts["rotateMinutes"] = "1";
     h.launch();
     EXPECT_EQ(changeEvery(h.w.menus.back()), Lines{}) << "nothing to change to yet";
+    h.write("assets/a.mp4");
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"a"});
     h.send("lumivo://apply/a");
-    EXPECT_EQ(changeEvery(h.w.menus.back()), (Lines{"Never*", "10 Minutes", "1 Hour", "1 Day"}));
+    EXPECT_EQ(changeEvery(h.w.menus.back()),
+              (Lines{"Never", "10 Minutes", "1 Hour", "1 Day", "1 Minute*"}));
+    h.w.menuHandler(MenuChoice(MenuAction::changeEvery, 4));  // the one set: kept
+    h.settle();
+    EXPECT_EQ(h.w.texts["rotateMinutes"], "1");
+
     for (const auto& [index, stored, checked] :
          {std::tuple{2, "60", "1 Hour*"}, {3, "1440", "1 Day*"}, {1, "10", "10 Minutes*"}}) {
         h.w.menuHandler(MenuChoice(MenuAction::changeEvery, index));
@@ -735,15 +737,7 @@ TEST(AppDelegateTest, ChangeEveryStoresItsPeriodAndShowsOneSetByHand) {
     h.w.menuHandler(MenuChoice(MenuAction::changeEvery, 0));
     h.settle();
     EXPECT_FALSE(h.w.texts.contains("rotateMinutes"));
-
-    // Any whole number of minutes from the settings file counts, and shows.
-    h.w.texts["rotateMinutes"] = "1";
-    h.send("lumivo://apply/a");
-    EXPECT_EQ(changeEvery(h.w.menus.back()),
-              (Lines{"Never", "10 Minutes", "1 Hour", "1 Day", "1 Minute*"}));
-    h.w.menuHandler(MenuChoice(MenuAction::changeEvery, 4));  // the one set: kept
-    h.settle();
-    EXPECT_EQ(h.w.texts["rotateMinutes"], "1");
+    EXPECT_EQ(changeEvery(h.w.menus.back()), (Lines{"Never*", "10 Minutes", "1 Hour", "1 Day"}));
 
     // Anything else means never, said once.
     h.w.texts["rotateMinutes"] = "soon";
