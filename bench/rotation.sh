@@ -47,7 +47,7 @@ switches() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ {s += $2} END {
 
 # wakeups ROTATE_SETTING : one helper run, ROUNDS lines of wake-ups per second.
 wakeups() {
-    printf '[General]\nhasShownWelcome=true\n%s\n[lastWallpaper]\n%s\n[recentWallpapers]\n' \
+    printf '[General]\nhasShownWelcome=true\n%s\n[lastWallpaper]\n%s\n[recentWallpapers]\norder="1,2"\n' \
         "$1" "${entries[0]}" >"$CONF"
     printf '%s\n' "${entries[0]}" | sed 's/^/1\\/' >>"$CONF"
     printf '%s\n' "${entries[1]}" | sed 's/^/2\\/' >>"$CONF"

@@ -85,6 +85,31 @@ TEST(RecentWallpapersTest, NewestFirstOnePerIdAtMostEightAndKeptAcrossStarts) {
     EXPECT_FALSE(settings.text("recentWallpapers/9/id"));
 }
 
+// Counts the keys written: QSettings saves its file at each.
+struct CountingSettings : MapSettings {
+    int writes = 0;
+    void setText(const std::string& key, const std::string& value) override {
+        ++writes;
+        MapSettings::setText(key, value);
+    }
+};
+
+TEST(RecentWallpapersTest, AnApplyWritesOneEntryAndTheOrderOnly) {
+    CountingSettings settings;
+    RecentWallpapers recent(settings, "/cache", [](const std::string&) {});
+    for (int n = 1; n <= 9; ++n) {
+        recent.add(numbered(n));
+    }
+    settings.writes = 0;
+    recent.add(numbered(10));  // the list is full: the oldest's slot is reused
+    EXPECT_EQ(settings.writes, 6) << "five keys of the entry, and the order";
+    settings.writes = 0;
+    recent.add(numbered(4));  // one it holds
+    EXPECT_EQ(settings.writes, 1);
+    RecentWallpapers again(settings, "/cache", [](const std::string&) {});
+    EXPECT_EQ(again.entries(), recent.entries());
+}
+
 TEST(RecentWallpapersTest, DamagedEntriesAreSkippedWithOneLineEachAndDroppedAtTheNextSave) {
     MapSettings settings;
     for (int n = 1; n <= 6; ++n) {
@@ -95,12 +120,15 @@ TEST(RecentWallpapersTest, DamagedEntriesAreSkippedWithOneLineEachAndDroppedAtTh
     settings.setText("recentWallpapers/4/id", "id1");  // a second entry for id1
     settings.setText("recentWallpapers/5/bytes", "lots");
     checkout.save(settings, "recentWallpapers/6");  // a checkout file may lie anywhere
+    settings.setText("recentWallpapers/order", "1,2,3,4,x,5,6,1,9");
     std::vector<std::string> log;
     RecentWallpapers recent(settings, "/cache/",
                             [&](const std::string& line) { log.push_back(line); });
 
     EXPECT_EQ(recent.entries(), (std::vector{numbered(1), checkout}));
     EXPECT_EQ(log, (std::vector<std::string>{
+                       "Skipping recent wallpaper x: no such entry",
+                       "Skipping recent wallpaper 9: no such entry",
                        "Skipping recent wallpaper 2: it is incomplete",
                        "Skipping recent wallpaper 3: its cached file is outside the cache",
                        "Skipping recent wallpaper 5: it is incomplete"}));
@@ -108,8 +136,10 @@ TEST(RecentWallpapersTest, DamagedEntriesAreSkippedWithOneLineEachAndDroppedAtTh
 
     recent.add(numbered(7));
     EXPECT_EQ(recent.entries(), (std::vector{numbered(7), numbered(1), checkout}));
+    EXPECT_FALSE(settings.text("recentWallpapers/3/id"));
+    EXPECT_FALSE(settings.text("recentWallpapers/5/id"));
     EXPECT_FALSE(settings.text("recentWallpapers/4/id"));
-    EXPECT_EQ(log.size(), 3u);
+    EXPECT_EQ(log.size(), 5u) << "nothing more said";
 }
 
 }  // namespace
