@@ -117,6 +117,12 @@ void TrayStatusItem::createIcon() {
 
 void TrayStatusItem::setMenu(const StatusMenu& menu) {
     requireGuiThread("TrayStatusItem::setMenu");
+    // clear() deletes the items but not the submenus, which stay children of
+    // the menu: each rebuild would leave its submenus behind. Later, since a
+    // choice in one may be what rebuilds the menu.
+    for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+        submenu->deleteLater();
+    }
     menu_->clear();
     fill(*menu_, menu);
 }
@@ -131,7 +137,7 @@ void TrayStatusItem::fill(QMenu& target, const StatusMenu& entries) {
         const QString title =
             QString::fromStdString(entry.title).replace('&', QStringLiteral("&&"));
         if (!entry.submenu.empty()) {
-            // Owned by `target`, so clearing the menu removes it too.
+            // Owned by `target`; setMenu() deletes it with the next menu.
             QMenu* submenu = target.addMenu(title);
             submenu->setEnabled(entry.enabled);
             auto* group = new QActionGroup(submenu);
