@@ -58,6 +58,16 @@ StatusMenu statusMenu(const MenuState& state) {
         extras.push_back(checkable("Pause Wallpaper", *state.paused, MenuAction::pauseWallpaper,
                                    state.currentTitle.has_value()));
     }
+    if (state.screens) {
+        MenuEntry screens = item("Screens", '\0', true, MenuAction::none);
+        for (const auto& [title, choice] :
+             {std::pair{"All Screens", MenuAction::screensAll},
+              std::pair{"Span Across Screens", MenuAction::screensSpan},
+              std::pair{"Main Screen Only", MenuAction::screensMain}}) {
+            screens.submenu.push_back(checkable(title, *state.screens == choice, choice));
+        }
+        extras.push_back(std::move(screens));
+    }
     if (!state.recentTitles.empty()) {
         MenuEntry recent = item("Recent Wallpapers", '\0', true, MenuAction::none);
         for (std::size_t i = 0; i < state.recentTitles.size(); ++i) {
@@ -69,16 +79,6 @@ StatusMenu statusMenu(const MenuState& state) {
         if (state.rotateMinutes) {
             extras.push_back(changeEvery(*state.rotateMinutes));
         }
-    }
-    if (state.screens) {
-        MenuEntry screens = item("Screens", '\0', true, MenuAction::none);
-        for (const auto& [title, choice] :
-             {std::pair{"All Screens", MenuAction::screensAll},
-              std::pair{"Span Across Screens", MenuAction::screensSpan},
-              std::pair{"Main Screen Only", MenuAction::screensMain}}) {
-            screens.submenu.push_back(checkable(title, *state.screens == choice, choice));
-        }
-        extras.push_back(std::move(screens));
     }
     if (state.startAtLogin) {
         extras.push_back(

@@ -82,7 +82,7 @@ struct MenuState {
 // while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
 // Updates; then the optional group (Pause Wallpaper, enabled while a title is
-// set; Recent Wallpapers and Change Every; Screens; Start at Login; Enable GNOME Integration);
+// set; Screens; Recent Wallpapers and Change Every; Start at Login; Enable GNOME Integration);
 // then Quit Helper, with separators between the groups.
 StatusMenu statusMenu(const MenuState& state);
 
