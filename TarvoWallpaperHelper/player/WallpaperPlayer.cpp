@@ -57,8 +57,8 @@ void WallpaperPlayer::stop() {
     const bool playing = isPlaying();
     release();
     if (playing) {
-        // mpv's threads leave freed memory scattered over malloc's arenas,
-        // where it stays resident; a helper that idles should give it back.
+        // What mpv freed stays resident in malloc's heap until trimmed; a
+        // helper that idles should give it back.
         malloc_trim(0);
         emit stopped();
     }
