@@ -10,6 +10,7 @@
 #include "AppDelegate.hpp"
 #include "BusDisconnection.hpp"
 #include "CommandLine.hpp"
+#include "GraphicalSession.hpp"
 #include "HandOver.hpp"
 #include "HelperBusService.hpp"
 #include "HelperConstants.hpp"
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
         return *status;
     }
 
-    QApplication app(argc, argv);
+    // Exits with a clear line when there is no display to run on.
+    const auto application = lumivo::GraphicalSession::open(argc, argv);
     lumivo::useCNumericLocale();
     QApplication::setApplicationName("Lumivo Helper");
     QApplication::setApplicationDisplayName("Lumivo Helper");
@@ -91,7 +93,7 @@ int main(int argc, char** argv) {
             break;
     }
 
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, delegate.get(),
+    QObject::connect(application.get(), &QCoreApplication::aboutToQuit, delegate.get(),
                      [&delegate] { delegate->applicationWillTerminate(); });
     // Ended from outside (a signal, the session bus gone): as Quit Helper.
     lumivo::TerminationSignals endSignals([&delegate](int) { delegate->quit(); });
