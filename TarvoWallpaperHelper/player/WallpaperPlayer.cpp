@@ -4,18 +4,14 @@
 
 #include <algorithm>
 
+#include "HelperError.hpp"
 #include "MpvLibrary.hpp"
 #include "RenderChoice.hpp"
 #include "RenderCore.hpp"
-#include "X11Outputs.hpp"
 
 namespace lumivo {
 
-WallpaperPlayer::WallpaperPlayer(OutputsFactory outputs) : makeOutputs_(std::move(outputs)) {
-    if (!makeOutputs_) {
-        makeOutputs_ = [] { return std::make_unique<X11Outputs>(); };
-    }
-}
+WallpaperPlayer::WallpaperPlayer(OutputsFactory outputs) : makeOutputs_(std::move(outputs)) {}
 
 WallpaperPlayer::~WallpaperPlayer() {
     release();
@@ -23,6 +19,9 @@ WallpaperPlayer::~WallpaperPlayer() {
 
 void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
     // Throws before anything changes: the current wallpaper plays on.
+    if (!makeOutputs_) {
+        throw HelperError::noMainScreen();
+    }
     std::unique_ptr<Outputs> outputs = makeOutputs_();
     release();
     outputs_ = std::move(outputs);

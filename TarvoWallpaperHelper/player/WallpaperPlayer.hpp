@@ -29,10 +29,12 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     Q_OBJECT
   public:
     // Opens the display backend for a start; throws HelperError::noMainScreen()
-    // when there is no display or no monitor. The default connects to X11.
+    // when there is no display or no monitor. The application chooses it.
     using OutputsFactory = std::function<std::unique_ptr<Outputs>()>;
 
-    explicit WallpaperPlayer(OutputsFactory outputs = {});
+    // Plays on the backends `outputs` opens (none: every start throws
+    // HelperError::noMainScreen()).
+    explicit WallpaperPlayer(OutputsFactory outputs);
     // Stops playback, so no surface or mpv instance outlives the player.
     ~WallpaperPlayer() override;
 

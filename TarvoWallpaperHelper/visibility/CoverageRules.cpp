@@ -6,7 +6,7 @@
 namespace lumivo {
 namespace {
 
-int64_t overlapArea(const ScreenRect& a, const ScreenRect& b) {
+int64_t overlapArea(const Rect& a, const Rect& b) {
     const int64_t w =
         std::min<int64_t>(int64_t{a.x} + a.width, int64_t{b.x} + b.width) - std::max(a.x, b.x);
     const int64_t h =
@@ -14,7 +14,7 @@ int64_t overlapArea(const ScreenRect& a, const ScreenRect& b) {
     return w > 0 && h > 0 ? w * h : 0;
 }
 
-bool covers(const ScreenRect& outer, const ScreenRect& inner) {
+bool covers(const Rect& outer, const Rect& inner) {
     return outer.x <= inner.x && outer.y <= inner.y &&
            int64_t{outer.x} + outer.width >= int64_t{inner.x} + inner.width &&
            int64_t{outer.y} + outer.height >= int64_t{inner.y} + inner.height;
@@ -27,7 +27,7 @@ bool counts(const ClientWindow& w, std::optional<uint32_t> currentDesktop) {
 
 // The monitor a fullscreen or maximised window fills: the one it overlaps
 // most, the first of equals; none when it overlaps none.
-std::optional<size_t> homeMonitor(const std::vector<ScreenRect>& monitors, const ScreenRect& r) {
+std::optional<size_t> homeMonitor(const std::vector<Rect>& monitors, const Rect& r) {
     std::optional<size_t> best;
     int64_t bestArea = 0;
     for (size_t i = 0; i < monitors.size(); ++i) {
@@ -42,7 +42,7 @@ std::optional<size_t> homeMonitor(const std::vector<ScreenRect>& monitors, const
 
 }  // namespace
 
-std::vector<bool> hiddenMonitors(const std::vector<ScreenRect>& monitors,
+std::vector<bool> hiddenMonitors(const std::vector<Rect>& monitors,
                                  const std::vector<ClientWindow>& windows,
                                  std::optional<uint32_t> currentDesktop) {
     std::vector<bool> hidden(monitors.size(), false);

@@ -4,22 +4,14 @@
 #include <optional>
 #include <vector>
 
+#include "Rect.hpp"
+
 namespace lumivo {
-
-// A rectangle in root-window pixels.
-struct ScreenRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-
-    bool operator==(const ScreenRect&) const = default;
-};
 
 // What the covering rules need to know about one top-level client window, as
 // the window manager describes it through EWMH.
 struct ClientWindow {
-    ScreenRect frame{};                 // absolute, the window manager's frame included
+    Rect frame{};                       // absolute, the window manager's frame included
     std::optional<uint32_t> desktop{};  // absent: shown on every desktop
     bool mapped = false;
     bool minimised = false;  // _NET_WM_STATE_HIDDEN
@@ -34,7 +26,7 @@ struct ClientWindow {
 // window on the current desktop is fullscreen or maximised in both directions
 // on that monitor (the one it overlaps most), or its frame covers the whole
 // monitor. An absent current desktop counts every window as on it.
-std::vector<bool> hiddenMonitors(const std::vector<ScreenRect>& monitors,
+std::vector<bool> hiddenMonitors(const std::vector<Rect>& monitors,
                                  const std::vector<ClientWindow>& windows,
                                  std::optional<uint32_t> currentDesktop);
 

@@ -29,6 +29,11 @@ namespace fs = std::filesystem;
 const fs::path kClips = fs::path(LUMIVO_TEST_DATA) / "video";
 constexpr int kWaitMs = 10000;
 
+// The X11 backend on $DISPLAY, the private Xvfb.
+std::unique_ptr<Outputs> onX11() {
+    return std::make_unique<X11Outputs>();
+}
+
 // The viewable top-level windows typed _NET_WM_WINDOW_TYPE_DESKTOP: the
 // player's wallpaper windows (it has its own X connection, so Qt knows none).
 std::vector<xcb_window_t> desktopWindows() {
@@ -119,7 +124,7 @@ class WallpaperPlayerTest : public ::testing::Test {
 };
 
 TEST_F(WallpaperPlayerTest, StopWhenIdleDoesNothing) {
-    WallpaperPlayer player;
+    WallpaperPlayer player(onX11);
     player.stop();
     player.stop();
     EXPECT_FALSE(player.isPlaying());
@@ -157,7 +162,7 @@ TEST_F(WallpaperPlayerTest, NoScreenThrowsAndChangesNothing) {
 }
 
 TEST_F(WallpaperPlayerTest, StartReplacesAndStopUnloadsEverything) {
-    WallpaperPlayer player;
+    WallpaperPlayer player(onX11);
     QSignalSpy shown(&player, &WallpaperPlayer::firstFrameShown);
     player.start(kClips / "wide-16x9.mp4");
     ASSERT_TRUE(shown.wait(kWaitMs));
@@ -178,7 +183,7 @@ TEST_F(WallpaperPlayerTest, StartReplacesAndStopUnloadsEverything) {
 
 TEST_F(WallpaperPlayerTest, DestroyingAPlayingPlayerUnloadsEverything) {
     {
-        WallpaperPlayer player;
+        WallpaperPlayer player(onX11);
         QSignalSpy shown(&player, &WallpaperPlayer::firstFrameShown);
         player.start(kClips / "wide-16x9.mp4");
         ASSERT_TRUE(shown.wait(kWaitMs));
@@ -201,7 +206,7 @@ TEST_F(WallpaperPlayerTest, PlaysAnyLocalPathSpelling) {
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.string());
-        WallpaperPlayer player;
+        WallpaperPlayer player(onX11);
         QSignalSpy shown(&player, &WallpaperPlayer::firstFrameShown);
         QSignalSpy failed(&player, &WallpaperPlayer::playbackFailed);
         player.start(path);
@@ -232,7 +237,7 @@ TEST_F(WallpaperPlayerTest, UnplayableFilesLeaveABlackWallpaperAndMpvsReason) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        WallpaperPlayer player;
+        WallpaperPlayer player(onX11);
         QSignalSpy shown(&player, &WallpaperPlayer::firstFrameShown);
         QSignalSpy failed(&player, &WallpaperPlayer::playbackFailed);
         ASSERT_NO_THROW(player.start(c.path));
@@ -250,7 +255,7 @@ TEST_F(WallpaperPlayerTest, UnplayableFilesLeaveABlackWallpaperAndMpvsReason) {
 }
 
 TEST_F(WallpaperPlayerTest, SlotsMayStopOrRestartThePlayer) {
-    WallpaperPlayer player;
+    WallpaperPlayer player(onX11);
     int restarts = 0;
     QObject::connect(&player, &WallpaperPlayer::playbackFailed, [&] { player.stop(); });
     QObject::connect(&player, &WallpaperPlayer::firstFrameShown, [&] {

@@ -11,9 +11,9 @@ namespace lumivo {
 namespace {
 
 // Two monitors side by side, as on a 2560x720 screen.
-const std::vector<ScreenRect> kMonitors = {{0, 0, 1280, 720}, {1280, 0, 1280, 720}};
+const std::vector<Rect> kMonitors = {{0, 0, 1280, 720}, {1280, 0, 1280, 720}};
 
-ClientWindow shown(ScreenRect frame) {
+ClientWindow shown(Rect frame) {
     return {.frame = frame, .desktop = 0, .mapped = true};
 }
 
@@ -34,8 +34,8 @@ ClientWindow with(ClientWindow w, void (*change)(ClientWindow&)) {
     return w;
 }
 
-const ScreenRect kLeft = {0, 0, 1280, 720};
-const ScreenRect kLeftBelowPanel = {0, 30, 1280, 690};
+const Rect kLeft = {0, 0, 1280, 720};
+const Rect kLeftBelowPanel = {0, 30, 1280, 690};
 
 INSTANTIATE_TEST_SUITE_P(
     CoverageRules, Covering,

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "ScreenLayout.hpp"
+#include "Monitor.hpp"
 
 namespace lumivo {
 

@@ -59,7 +59,7 @@ class X11Coverage : public QObject {
     };
     struct Client {
         ClientWindow window;
-        ScreenRect inner;               // the client's own outer rectangle, without the frame
+        Rect inner;                     // the client's own outer rectangle, without the frame
         int extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
         unsigned dirty = kAllParts;
     };
@@ -80,7 +80,7 @@ class X11Coverage : public QObject {
     std::optional<uint32_t> currentDesktop_;
     bool listDirty_ = true;
     bool desktopDirty_ = true;
-    std::vector<ScreenRect> monitors_;
+    std::vector<Rect> monitors_;
     std::vector<bool> hidden_;
 
     struct Atoms {
