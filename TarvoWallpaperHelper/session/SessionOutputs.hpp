@@ -14,7 +14,8 @@ namespace lumivo {
 // layer-shell surfaces where the Wayland compositor has them, else X11 desktop
 // windows (through XWayland in a Wayland session). Asks the session on the
 // first open that finds a screen, logs the choice's one line then, and keeps
-// to that choice. GUI thread only.
+// to that choice while its display can be opened; when it no longer can (the
+// compositor went away), asks again. GUI thread only.
 class SessionOutputs {
   public:
     using LogLine = std::function<void(const std::string&)>;
@@ -28,6 +29,10 @@ class SessionOutputs {
     std::unique_ptr<Outputs> open();
 
   private:
+    // Opens the backend of the current choice; throws HelperError when its
+    // display cannot be opened.
+    std::unique_ptr<Outputs> openChosen() const;
+
     MainOutput mainOutput_;
     LogLine log_;
     std::optional<BackendChoice::Backend> backend_;
