@@ -77,10 +77,14 @@ X11Outputs::X11Outputs(const std::string& display) {
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { dispatch(true); });
     // Waiting for a reply can read events into xcb's queue, where the socket
     // notifier no longer sees them; look there (without a read) before the
-    // event loop sleeps.
-    aboutToBlock_ =
-        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-                [this] { dispatch(false); });
+    // event loop sleeps. Pictures presented meanwhile go out then too: xcb
+    // holds requests until its buffer fills or a reply is awaited, so a paused
+    // wallpaper's picture, redrawn for an exposed window, would never be sent.
+    aboutToBlock_ = connect(QAbstractEventDispatcher::instance(),
+                            &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+                                dispatch(false);
+                                xcb_flush(connection_);
+                            });
     coverage_ = std::make_unique<X11Coverage>(display.empty() ? nullptr : display.c_str());
     connect(coverage_.get(), &X11Coverage::hiddenChanged, this, &Outputs::hiddenChanged);
     rescanSoon_.setSingleShot(true);
