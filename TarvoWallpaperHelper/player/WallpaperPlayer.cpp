@@ -90,6 +90,12 @@ void WallpaperPlayer::setPaused(bool paused) {
     }
 }
 
+void WallpaperPlayer::repaint() {
+    if (core_) {
+        core_->repaint();
+    }
+}
+
 void WallpaperPlayer::setCovered(const std::string& monitor, bool covered) {
     if (core_) {
         core_->setCovered(monitor, covered);

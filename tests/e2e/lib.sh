@@ -104,10 +104,13 @@ e2e_spawn() {
 }
 
 # e2e_start_xvfb [WIDTHxHEIGHT] : starts Xvfb on a free display and exports DISPLAY.
+# Its screen saver is off (`xset s 600` turns it on), as is Xorg's below: the
+# server would blank the screen after ten minutes without input, and the helper
+# rests while it is blanked.
 e2e_start_xvfb() {
     local size=${1:-1280x720} fdfile="$E2E_TMP/xvfb.display"
     : >"$fdfile"
-    e2e_spawn Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset \
+    e2e_spawn Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset -s 0 \
         3>"$fdfile" >/dev/null 2>"$E2E_TMP/xvfb.err"
     local i
     for ((i = 0; i < 100; i++)); do
@@ -210,6 +213,7 @@ Section "ServerFlags"
     Option "AutoAddDevices" "false"
     Option "AutoEnableDevices" "false"
     Option "DontVTSwitch" "true"
+    Option "BlankTime" "0"
 EndSection
 Section "Device"
     Identifier "dummy"
