@@ -38,8 +38,8 @@ class SessionState : public QObject {
   signals:
     // One of the values changed.
     void changed();
-    // The system woke from sleep (after changed()): a picture on screen may
-    // have been lost meanwhile.
+    // The system woke from sleep (after the changed() that ends
+    // suspending()): a picture on screen may have been lost meanwhile.
     void wokeUp();
 
   private slots:
