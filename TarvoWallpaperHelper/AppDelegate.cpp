@@ -29,19 +29,18 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       startAtLogin(std::move(platform.autostart)),
       player(std::move(platform.player)),
       pause(std::move(platform.pause)),
-      cancellation(std::move(sources.cancelTransfers)) {
-    if (sources.setProgressHandler) {
-        // The downloader reports on the worker, where the resolver runs.
-        sources.setProgressHandler([this](std::int64_t received, std::int64_t expected) {
-            resolver.downloadProgressed(received, expected);
-        });
-    }
-}
+      applies(
+          this, resolver, worker, sources.setProgressHandler,
+          [this](const std::string& message) { log(message); },
+          [this](const std::string& title, int percent) {
+              if (!quitting) {
+                  menu.showProgress(title, percent);
+              }
+          }) {}
 
+// The worker, destroyed first, then waits for the job it runs.
 AppDelegate::~AppDelegate() {
-    while (!worker.waitIdle(std::chrono::milliseconds(50))) {
-        cancellation.cancel();
-    }
+    applies.stop();
 }
 
 void AppDelegate::applicationDidFinishLaunching(bool atLogin) {
@@ -54,7 +53,7 @@ void AppDelegate::restoreLastWallpaper() {
     // The file's check and the loading of the player run beside launch; the
     // wallpaper plays in its turn.
     auto restored = memory.restore(worker, this, *player);
-    enqueue([this, restored](CommandQueue::Finish finish) {
+    commands.enqueue([this, restored](CommandQueue::Finish finish) {
         restored([this, finish](const std::optional<LastWallpaper>& last) {
             if (last && !quitting && memory.play(*last, *player)) {
                 menu.setTitle(last->title);
@@ -75,10 +74,12 @@ void AppDelegate::handleURLEvent(std::optional<std::string> text) {
     // Parsed on arrival, so that a stop need not wait behind an apply to be seen.
     auto route = Outcome<Route>::capture([&] { return commandRoute(text); });
     if (!route.failed() && route.value().kind() == Route::Kind::stop) {
-        cancellation.stop();
+        applies.stop();
     }
-    enqueue([this, route = std::move(route), ticket = cancellation.ticket()](
-                CommandQueue::Finish finish) { carryOut(route, ticket, std::move(finish)); });
+    commands.enqueue(
+        [this, route = std::move(route), stop = applies.arrived()](CommandQueue::Finish finish) {
+            carryOut(route, stop, std::move(finish));
+        });
 }
 
 void AppDelegate::droppedURLs(std::size_t dropped, std::size_t kept) {
@@ -89,7 +90,7 @@ void AppDelegate::droppedURLs(std::size_t dropped, std::size_t kept) {
 
 void AppDelegate::stopWallpaper() {
     requireGuiThread("stopWallpaper");
-    cancellation.stop();
+    applies.stop();
     enqueueStep([this] { stopNow(); });
 }
 
@@ -105,7 +106,7 @@ void AppDelegate::checkForUpdates() {
 
 void AppDelegate::quit() {
     requireGuiThread("quit");
-    cancellation.cancel();
+    applies.stop();
     player->stop();
     terminateNow();
 }
@@ -136,14 +137,9 @@ void AppDelegate::finishLaunching(bool atLogin) {
     log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
 
-void AppDelegate::enqueue(std::function<void(CommandQueue::Finish)> command) {
-    if (!quitting) {
-        commands.enqueue(std::move(command));
-    }
-}
-
+// Once the helper quits, the queue refuses commands.
 void AppDelegate::enqueueStep(std::function<void()> step) {
-    enqueue([step = std::move(step)](CommandQueue::Finish finish) {
+    commands.enqueue([step = std::move(step)](CommandQueue::Finish finish) {
         step();
         finish();
     });
@@ -151,7 +147,7 @@ void AppDelegate::enqueueStep(std::function<void()> step) {
 
 // A failure ends its command before its alert shows, so that the commands
 // behind it run while the alert is open.
-void AppDelegate::carryOut(const Outcome<Route>& route, std::uint64_t ticket,
+void AppDelegate::carryOut(const Outcome<Route>& route, std::stop_token stop,
                            CommandQueue::Finish finish) {
     if (route.failed()) {
         finish();
@@ -165,11 +161,7 @@ void AppDelegate::carryOut(const Outcome<Route>& route, std::uint64_t ticket,
             stopNow();
             return finish();
         case Route::Kind::apply:
-            if (cancellation.overtaken(ticket)) {
-                log("Apply cancelled: " + shortenedText(route.value().id()));
-                return finish();
-            }
-            return apply(route.value().id(), std::move(finish));
+            return apply(route.value().id(), std::move(stop), std::move(finish));
     }
 }
 
@@ -221,34 +213,26 @@ void AppDelegate::togglePause() {
 // video on the worker; its log lines and progress arrive here before its
 // outcome. Then the player starts, and every way out settles the menu before
 // an error is shown.
-void AppDelegate::apply(const std::string& id, CommandQueue::Finish finish) {
+void AppDelegate::apply(const std::string& id, std::stop_token stop, CommandQueue::Finish finish) {
+    if (stop.stop_requested()) {  // a stop came after it, before its turn
+        log("Apply cancelled: " + shortenedText(id));
+        return finish();
+    }
     menu.setDownloading(true);
-    auto reports = std::make_shared<PostedReports>(
-        this, [this](const std::string& message) { log(message); },
-        [this](const std::string& title, int percent) {
-            if (!quitting) {
-                menu.showProgress(title, percent);
-            }
-        });
-    cancellation.started(reports);
-    worker.run(
-        this, [this, id, reports] { return resolver.resolve(id, *reports); },
-        [this, id, finish = std::move(finish)](const Outcome<ResolvedWallpaper>& resolved) {
-            if (!quitting) {
-                const std::exception_ptr error = finishApply(id, resolved);
-                finish();
-                if (error) {
-                    show(error);
-                }
-            }
-        });
+    applies.resolve(id, std::move(stop),
+                    [this, id, finish](const Outcome<ResolvedWallpaper>& resolved, bool cancelled) {
+                        finishApply(id, resolved, cancelled, finish);
+                    });
 }
 
-// Returns the error to show, if any; a cancelled apply has none.
-std::exception_ptr AppDelegate::finishApply(const std::string& id,
-                                            const Outcome<ResolvedWallpaper>& resolved) {
+// A cancelled apply ends quietly, whatever its outcome.
+void AppDelegate::finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
+                              bool cancelled, const CommandQueue::Finish& finish) {
+    if (quitting) {
+        return;
+    }
     std::exception_ptr error = resolved.error();
-    if (cancellation.ended()) {
+    if (cancelled) {
         log("Apply cancelled: " + shortenedText(id));
         error = nullptr;
     } else if (!error) {
@@ -262,7 +246,10 @@ std::exception_ptr AppDelegate::finishApply(const std::string& id,
         }
     }
     menu.setDownloading(false);
-    return error;
+    finish();
+    if (error) {
+        show(error);
+    }
 }
 
 // While an error alert is open, later errors are only logged; one alert
@@ -284,11 +271,11 @@ bool AppDelegate::act(int answer) {
 }
 
 Url AppDelegate::galleryURL() const {
-    return webPage(fileManager.fileExists(locations.projectRoot.path()), WebPage::gallery);
+    return webPage(locations.hasCheckout(fileManager), WebPage::gallery);
 }
 
 Url AppDelegate::helperURL() const {
-    return webPage(fileManager.fileExists(locations.projectRoot.path()), WebPage::helper);
+    return webPage(locations.hasCheckout(fileManager), WebPage::helper);
 }
 
 void AppDelegate::log(const std::string& message) {

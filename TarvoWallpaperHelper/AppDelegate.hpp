@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -12,7 +11,7 @@
 
 #include "AlertCoalescer.hpp"
 #include "Alerting.hpp"
-#include "ApplyCancellation.hpp"
+#include "ApplyResolution.hpp"
 #include "AutostartEntry.hpp"
 #include "BlockingWorker.hpp"
 #include "BrowserOpening.hpp"
@@ -26,7 +25,6 @@
 #include "ManifestDataLoading.hpp"
 #include "Outcome.hpp"
 #include "PauseControl.hpp"
-#include "PostedReports.hpp"
 #include "SettingsStoring.hpp"
 #include "StartAtLogin.hpp"
 #include "StatusItemShowing.hpp"
@@ -56,9 +54,6 @@ class AppDelegate : public QObject, public HelperCommands {
         std::unique_ptr<ManifestDataLoading> localLoader;
         std::unique_ptr<FileDownloading> downloader;
         FileManager* fileManager = nullptr;
-        // Cancels the download or manifest fetch in progress; safe from any
-        // thread, harmless without one. May be empty.
-        std::function<void()> cancelTransfers;
         // Installs the handler the downloader reports progress to (from its own
         // thread). May be empty.
         std::function<void(ProgressHandler)> setProgressHandler;
@@ -87,8 +82,7 @@ class AppDelegate : public QObject, public HelperCommands {
     // the cache cannot be set up (no per-user cache directory); the helper
     // must not run then.
     AppDelegate(HelperLocations locations, Sources sources, Platform platform);
-    // Cancels the work in progress and waits for it to end, cancelling again a
-    // transfer that had not begun when it was first cancelled.
+    // Cuts the apply in progress short and waits for it to end.
     ~AppDelegate() override;
 
     // Launch: tray icon and menu, welcome on the first run (not at login),
@@ -131,15 +125,14 @@ class AppDelegate : public QObject, public HelperCommands {
     bool waitForBackgroundWork(std::chrono::milliseconds limit) { return worker.waitIdle(limit); }
 
   private:
-    void enqueue(std::function<void(CommandQueue::Finish)> command);
     // A command that ends when `step` returns.
     void enqueueStep(std::function<void()> step);
     void finishLaunching(bool atLogin);
-    void carryOut(const Outcome<Route>& route, std::uint64_t ticket, CommandQueue::Finish finish);
+    void carryOut(const Outcome<Route>& route, std::stop_token stop, CommandQueue::Finish finish);
     void stopNow();
-    void apply(const std::string& id, CommandQueue::Finish finish);
-    std::exception_ptr finishApply(const std::string& id,
-                                   const Outcome<ResolvedWallpaper>& resolved);
+    void apply(const std::string& id, std::stop_token stop, CommandQueue::Finish finish);
+    void finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
+                     bool cancelled, const CommandQueue::Finish& finish);
     void show(std::exception_ptr error);
     bool act(int answer);
     void onMenu(MenuAction action);
@@ -167,7 +160,7 @@ class AppDelegate : public QObject, public HelperCommands {
     // One error alert at a time; errors meanwhile follow in one more.
     AlertCoalescer errorAlerts{
         [this](const std::string& text) { return act(alerts->run(errorAlert(text))); }};
-    ApplyCancellation cancellation;
+    ApplyResolution applies;
     CommandQueue commands{this};
     // Declared last: destroyed first, so a resolution still running ends
     // before the resolver it uses goes away.

@@ -12,14 +12,22 @@ Url directoryURL(const std::filesystem::path& path) {
 }  // namespace
 
 HelperLocations HelperLocations::fromProjectRoot(const std::filesystem::path& root) {
+    // No root, no checkout: nothing may be derived from the working directory.
+    if (root.empty()) {
+        return HelperLocations{};
+    }
     const auto base = root.lexically_normal();
     const auto webPublic = base / "web" / "public";
-    return HelperLocations{
+    return HelperLocations{Checkout{
         directoryURL(base),
         directoryURL(webPublic),
         directoryURL(base / "data" / "assets" / "wallpapers"),
         Url::fileURL(webPublic / "api" / "wallpapers.json"),
-    };
+    }};
+}
+
+bool HelperLocations::hasCheckout(const FileManager& files) const {
+    return checkout && files.fileExists(checkout->projectRoot.path());
 }
 
 }  // namespace lumivo

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
 #include <functional>
 #include <string>
 
@@ -12,7 +11,7 @@ namespace lumivo {
 // Carries one apply's reports from the worker to the GUI thread: every log
 // line and progress step is posted as a queued call on `context`, so they
 // arrive in order, before the apply's result, and never after `context` is
-// gone. cancel() may be called from any thread.
+// gone.
 class PostedReports : public ResolutionReporting {
   public:
     using LogSink = std::function<void(const std::string& message)>;
@@ -23,14 +22,11 @@ class PostedReports : public ResolutionReporting {
 
     void log(const std::string& message) override;
     void downloadProgress(const std::string& title, int percent) override;
-    bool isCancelled() const override { return cancelled_; }
-    void cancel() { cancelled_ = true; }
 
   private:
     QObject* context_;
     LogSink log_;
     ProgressSink progress_;
-    std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace lumivo

@@ -11,7 +11,8 @@
 namespace lumivo {
 
 // The helper's resolver: the production manifest with the checkout's as
-// fallback, the checkout's assets, and downloads from the production web host only.
+// fallback, the checkout's assets (both only with a checkout), and downloads
+// from the production web host only.
 WallpaperResolver::Setup resolverSetup(const HelperLocations& locations,
                                        std::unique_ptr<ManifestDataLoading> remoteLoader,
                                        std::unique_ptr<ManifestDataLoading> localLoader,

@@ -18,23 +18,14 @@ namespace lumivo {
 AppDelegate::Sources StandardPlatform::sources() {
     FileManager& files = FileManager::standard();
     auto downloader = std::make_unique<URLSessionFileDownloader>(files);
-    // The resolver takes ownership of the loaders and the downloader and lives
-    // as long as the delegate, which outlives every use of these two hooks.
+    // The resolver takes ownership of the downloader and lives as long as the
+    // delegate, which outlives every use of this hook.
     URLSessionFileDownloader* control = downloader.get();
-    auto remoteLoader = std::make_unique<URLManifestDataLoader>();
-    auto localLoader = std::make_unique<URLManifestDataLoader>();
-    URLManifestDataLoader* remote = remoteLoader.get();
-    URLManifestDataLoader* local = localLoader.get();
     AppDelegate::Sources sources;
-    sources.remoteLoader = std::move(remoteLoader);
-    sources.localLoader = std::move(localLoader);
+    sources.remoteLoader = std::make_unique<URLManifestDataLoader>();
+    sources.localLoader = std::make_unique<URLManifestDataLoader>();
     sources.downloader = std::move(downloader);
     sources.fileManager = &files;
-    sources.cancelTransfers = [control, remote, local] {
-        control->cancel();
-        remote->cancel();
-        local->cancel();
-    };
     sources.setProgressHandler = [control](AppDelegate::ProgressHandler handler) {
         control->setProgressHandler(std::move(handler));
     };

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <iostream>
 #include <memory>
+#include <string_view>
 
 #include "AppDelegate.hpp"
 #include "BusDisconnection.hpp"
@@ -20,6 +21,9 @@
 #include "StandardPlatform.hpp"
 #include "SystemLog.hpp"
 #include "TerminationSignals.hpp"
+
+static_assert(std::string_view(LUMIVO_PROJECT_ROOT).empty() || LUMIVO_PROJECT_ROOT[0] == '/',
+              "LUMIVO_PROJECT_ROOT is empty or an absolute path");
 
 using lumivo::CommandLine;
 using lumivo::HandOver;
@@ -67,6 +71,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Lumivo Helper");
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The developer checkout a development build names; empty in a package.
     const auto locations = lumivo::HelperLocations::fromProjectRoot(LUMIVO_PROJECT_ROOT);
     std::unique_ptr<lumivo::AppDelegate> delegate;
     try {

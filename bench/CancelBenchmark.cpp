@@ -1,5 +1,5 @@
-// Cancel latency: how long a download or a manifest load takes to end after
-// cancel() is called on another thread, while it connects (a server that
+// Cancel latency: how long a download or a manifest load takes to end after a
+// stop is requested on another thread, while it connects (a server that
 // accepts and never answers the TLS handshake) and while the server stalls
 // after the headers. Prints one median per phase over both kinds of transfer.
 //   cancel <certificate.pem> <key.pem> [rounds]
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -26,10 +27,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace lumivo;
 
-// Runs `transfer`, cancels it through `cancel` once `ready` holds and 50 ms
-// more have passed, and returns the milliseconds from the cancel to its end.
-double cancelLatency(const std::function<void()>& transfer, const std::function<bool()>& cancel,
+// Runs `transfer` with a stop token, requests the stop once `ready` holds
+// and 50 ms more have passed, and returns the milliseconds from the request
+// to the transfer's end.
+double cancelLatency(const std::function<void(std::stop_token)>& transfer,
                      const std::function<bool()>& ready) {
+    std::stop_source stop;
     std::atomic<bool> ended = false;
     Clock::time_point cancelledAt;
     std::thread canceller([&] {
@@ -37,16 +40,11 @@ double cancelLatency(const std::function<void()>& transfer, const std::function<
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        while (!ended) {
-            cancelledAt = Clock::now();
-            if (cancel()) {
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        cancelledAt = Clock::now();
+        stop.request_stop();
     });
     try {
-        transfer();
+        transfer(stop.get_token());
     } catch (const std::exception&) {
     }
     const Clock::time_point end = Clock::now();
@@ -108,17 +106,20 @@ int main(int argc, char** argv) {
     for (const auto& [figure, url] : {std::pair{"cancel_connecting_ms", silentURL},
                                       std::pair{"cancel_stalled_ms", stalledURL}}) {
         const bool connecting = url == silentURL;
+        const Url from = Url::parse(url).value();  // a lambda may not capture `url` (clang)
         std::vector<double> latencies;
         for (int round = 0; round < rounds; ++round) {
             const int before = stalled;
             const auto ready = [&] { return connecting || stalled > before; };
             latencies.push_back(cancelLatency(
-                [&] { downloader.download(Url::parse(url).value(), destination, 1 << 22); },
-                [&] { return downloader.cancel(); }, ready));
+                [&](std::stop_token token) {
+                    downloader.download(from, destination, 1 << 22, token);
+                },
+                ready));
             const int between = stalled;
-            latencies.push_back(cancelLatency([&] { loader.loadData(Url::parse(url).value()); },
-                                              [&] { return loader.cancel(); },
-                                              [&] { return connecting || stalled > between; }));
+            latencies.push_back(
+                cancelLatency([&](std::stop_token token) { loader.loadData(from, token); },
+                              [&] { return connecting || stalled > between; }));
         }
         std::printf("%s %.1f target=value<250\n", figure, median(latencies));
     }

@@ -31,7 +31,9 @@ source "$(dirname "$0")/lib.sh"
 
 HERE=$(cd "$(dirname "$0")" && pwd)
 E2E=$HERE/../tests/e2e
-HELPER=$BUILD/TarvoWallpaperHelper/lumivo-helper
+# The helper with this checkout's sample gallery compiled in, whatever root (or
+# none) the build gives lumivo-helper.
+HELPER=$BUILD/tests/e2e/lumivo-helper-gallery
 [ -x "$HELPER" ] || { echo "endurance.sh: $HELPER is not built" >&2; exit 1; }
 PAIRS=${PAIRS:-1000}
 SPEED=${SPEED:-20}

@@ -2,8 +2,6 @@
 // (manifest lookup, download policy, verified cache) and prints its path.
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -16,6 +14,7 @@
 #include "HelperError.hpp"
 #include "ManifestLocation.hpp"
 #include "ManifestStore.hpp"
+#include "SignalStop.hpp"
 #include "URLManifestDataLoader.hpp"
 #include "URLSessionFileDownloader.hpp"
 #include "WallpaperCache.hpp"
@@ -110,54 +109,12 @@ class ProgressBar {
     bool drawn_ = false;
 };
 
-// SIGINT, SIGTERM or SIGHUP cancels the transfer running at that moment, so
-// the command ends through its normal failure path: no partial file is left
-// and it exits 1 with a message. A second signal has the default effect.
-std::atomic<URLManifestDataLoader*> interruptibleLoad{nullptr};
-std::atomic<URLSessionFileDownloader*> interruptibleDownload{nullptr};
-std::atomic<bool> interrupted{false};
-constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-extern "C" void cancelOnSignal(int signal) {
-    if (interrupted.exchange(true)) {
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        return;
-    }
-    if (URLManifestDataLoader* loader = interruptibleLoad.load()) {
-        loader->cancel();
-    }
-    if (URLSessionFileDownloader* downloader = interruptibleDownload.load()) {
-        downloader->cancel();
+// Throws when a stop signal came, also one that found nothing left to stop.
+void throwIfInterrupted() {
+    if (SignalStop::interrupted()) {
+        throw std::runtime_error("lumivo: interrupted.");
     }
 }
-
-// Handles the signals for as long as it lives.
-struct InterruptHandling {
-    InterruptHandling(URLManifestDataLoader& loader, URLSessionFileDownloader& downloader) {
-        static_assert(std::atomic<bool>::is_always_lock_free);
-        interruptibleLoad.store(&loader);
-        interruptibleDownload.store(&downloader);
-        for (const int signal : interruptSignals) {
-            std::signal(signal, cancelOnSignal);
-        }
-    }
-    ~InterruptHandling() {
-        for (const int signal : interruptSignals) {
-            std::signal(signal, SIG_DFL);
-        }
-        interruptibleLoad.store(nullptr);
-        interruptibleDownload.store(nullptr);
-    }
-    InterruptHandling(const InterruptHandling&) = delete;
-    InterruptHandling& operator=(const InterruptHandling&) = delete;
-    // Throws when a signal came while nothing could be cancelled.
-    static void check() {
-        if (interrupted.load()) {
-            throw std::runtime_error("lumivo: interrupted.");
-        }
-    }
-};
 
 }  // namespace
 
@@ -184,30 +141,29 @@ int fetchCommand(const std::vector<std::string>& args) {
                 ? std::optional(cacheDirectoryArgument(*options->cacheDirectory))
                 : std::nullopt;
         FileManager& fileManager = FileManager::standard();
-        auto loader = std::make_unique<URLManifestDataLoader>();
         auto downloader = std::make_unique<URLSessionFileDownloader>(fileManager);
-        URLManifestDataLoader& load = *loader;
-        URLSessionFileDownloader& transfer = *downloader;
         if (::isatty(STDERR_FILENO)) {
-            transfer.setProgressHandler([&bar](std::int64_t received, std::int64_t expected) {
+            downloader->setProgressHandler([&bar](std::int64_t received, std::int64_t expected) {
                 bar.update(received, expected);
             });
         }
-        const ManifestStore store(*manifest, std::move(loader));
+        const ManifestStore store(*manifest, std::make_unique<URLManifestDataLoader>());
         WallpaperCache cache =
             cacheDirectory ? WallpaperCache(*cacheDirectory, std::move(downloader), fileManager)
                            : WallpaperCache(std::move(downloader), fileManager);
-        // After the store and the cache, so it ends before they do.
-        const InterruptHandling interruptHandling(load, transfer);
+        // A stop signal ends the load, the download or the digest in progress
+        // through its failure path, which removes the temporary files.
+        const std::stop_source stop;
+        const SignalStop signals(stop);
 
-        const auto record = store.record(options->id);
-        InterruptHandling::check();
+        const auto record = store.record(options->id, stop.get_token());
+        throwIfInterrupted();
         if (!record) {
             throw HelperError::missingRecord(options->id);
         }
-        const fs::path file =
-            cache.localFile(*record, DownloadPolicy(hosts, DownloadPolicy::defaultMaxBytes));
-        InterruptHandling::check();
+        const fs::path file = cache.localFile(
+            *record, DownloadPolicy(hosts, DownloadPolicy::defaultMaxBytes), stop.get_token());
+        throwIfInterrupted();
         bar.finish();
         std::cout << file.string() << "\n";
         return 0;

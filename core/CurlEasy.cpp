@@ -18,6 +18,11 @@ void ensureGlobalInit() {
     }
 }
 
+// libcurl's progress callback: a non-zero return aborts the transfer.
+int abortOnStop(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::stop_token*>(stop)->stop_requested() ? 1 : 0;
+}
+
 }  // namespace
 
 void CurlEasy::Deleter::operator()(CURL* handle) const {
@@ -49,49 +54,26 @@ CurlEasy::CurlEasy(const std::string& url, std::chrono::seconds idleTimeout)
     }
 }
 
-bool CurlEasy::Canceller::cancel() noexcept {
-    // A transfer draws its number before it counts as running, so every
-    // running transfer is numbered below `limit`.
-    if (running_.load() == 0) {
-        return false;
-    }
-    const std::uint64_t limit = started_.load();
-    std::uint64_t current = cancelledBelow_.load();
-    while (current < limit && !cancelledBelow_.compare_exchange_weak(current, limit)) {
-    }
-    return true;
-}
-
-std::string CurlEasy::perform(Canceller* canceller) {
+std::string CurlEasy::perform(std::stop_token stop) {
     errorBuffer_[0] = '\0';
     cancelled_ = false;
-    std::uint64_t number = 0;
-    if (canceller != nullptr) {
-        number = canceller->started_.fetch_add(1);
-        canceller->running_.fetch_add(1);
-    }
-    struct Finished {
-        Canceller* canceller;
-        ~Finished() {
-            if (canceller != nullptr) {
-                canceller->running_.fetch_sub(1);
-            }
-        }
-    } finished{canceller};
-    const auto cancelRequested = [&] {
-        return canceller != nullptr && canceller->cancelledBelow_.load() > number;
-    };
-
-    // The transfer is driven here rather than by curl_easy_perform, whose
-    // wait between checks can last a second while nothing arrives, so that
-    // a cancel is noticed within cancelLatency in every phase.
     CURL* easy = handle_.get();
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &abortOnStop);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &stop);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+
+    // Driven here rather than by curl_easy_perform so that a stop can wake
+    // the wait for the network at once. Every pass of libcurl's state machine
+    // then runs the progress callback, which aborts the transfer: also while
+    // it resolves or connects, and before a request goes out when the stop
+    // came first.
     const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
                                                                       curl_multi_cleanup);
     if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) {
         resultCode_ = CURLE_OUT_OF_MEMORY;
         return "libcurl could not start a transfer";
     }
+    const std::stop_callback wake(stop, [handle = multi.get()] { curl_multi_wakeup(handle); });
     CURLcode code = CURLE_OK;
     std::string multiFailure;
     for (;;) {
@@ -104,14 +86,9 @@ std::string CurlEasy::perform(Canceller* canceller) {
                                                                       : CURLE_RECV_ERROR;
             break;
         }
-        if (step == CURLM_OK && cancelRequested()) {
-            cancelled_ = true;
-            code = CURLE_ABORTED_BY_CALLBACK;
-            break;
-        }
         if (step == CURLM_OK) {
-            step = curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(cancelLatency.count()),
-                                   nullptr);
+            // libcurl waits less when one of its own timers is due sooner.
+            step = curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
         }
         if (step != CURLM_OK) {
             code = CURLE_RECV_ERROR;
@@ -122,6 +99,8 @@ std::string CurlEasy::perform(Canceller* canceller) {
     curl_multi_remove_handle(multi.get(), easy);
 
     resultCode_ = code;
+    // The abort, or what a write callback refused halfway, is the stop's doing.
+    cancelled_ = code != CURLE_OK && stop.stop_requested();
     if (code == CURLE_OK) {
         return {};
     }

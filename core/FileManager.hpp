@@ -52,6 +52,7 @@ class FileManager {
     // Reads the file from start to end in chunks of at most `chunkSize` bytes
     // and hands each to `consume`. Returns false when the file cannot be
     // opened; throws std::system_error when a read fails after it was opened.
+    // What `consume` throws ends the read and passes through.
     virtual bool readChunks(const std::filesystem::path& path, std::size_t chunkSize,
                             const std::function<void(std::span<const std::byte>)>& consume) const;
 };

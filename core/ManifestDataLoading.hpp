@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 
 #include "Url.hpp"
@@ -12,8 +13,9 @@ class ManifestDataLoading {
   public:
     virtual ~ManifestDataLoading() = default;
     // The whole content at `url`. Throws on any failure (a HelperError, or any
-    // std::exception whose what() describes the failure).
-    virtual std::string loadData(const Url& url) = 0;
+    // std::exception whose what() describes the failure). A stop requested on
+    // `stop` may end a load early, with an error.
+    virtual std::string loadData(const Url& url, std::stop_token stop) = 0;
 };
 
 }  // namespace lumivo

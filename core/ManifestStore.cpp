@@ -27,22 +27,25 @@ auto withManifestErrors(Body body) -> decltype(body()) {
 
 }  // namespace
 
-std::vector<WallpaperRecord> ManifestStore::allRecords() const {
+std::vector<WallpaperRecord> ManifestStore::allRecords(std::stop_token stop) const {
     return withManifestErrors([&] {
-        return validate(decode(loader_->loadData(url_), [](std::string_view) { return true; }));
+        return validate(decode(loader_->loadData(url_, std::move(stop)),
+                               [](std::string_view) { return true; }));
     });
 }
 
-std::optional<WallpaperRecord> ManifestStore::record(std::string_view id) const {
+std::optional<WallpaperRecord> ManifestStore::record(std::string_view id,
+                                                     std::stop_token stop) const {
     return withManifestErrors([&]() -> std::optional<WallpaperRecord> {
         const std::string wanted = toNFC(id);
         std::vector<std::string> ids;
         // Every element is checked, but only a matching record is built.
-        auto matches = decode(loader_->loadData(url_), [&](std::string_view candidate) {
-            ids.emplace_back(candidate);
-            // Byte-identical ids are equal in any normal form; skip the work.
-            return candidate == id || toNFC(candidate) == wanted;
-        });
+        auto matches =
+            decode(loader_->loadData(url_, std::move(stop)), [&](std::string_view candidate) {
+                ids.emplace_back(candidate);
+                // Byte-identical ids are equal in any normal form; skip the work.
+                return candidate == id || toNFC(candidate) == wanted;
+            });
         validateIds(ids);
         if (matches.empty()) {
             return std::nullopt;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +27,12 @@ class ManifestStore {
 
     // Every record in document order. Throws HelperError only: the loader's
     // own HelperError unchanged, emptyManifest, duplicateManifestID, or
-    // manifestLoadFailed for any other reading or decoding failure.
-    std::vector<WallpaperRecord> allRecords() const;
+    // manifestLoadFailed for any other reading or decoding failure. `stop`
+    // goes to the loader.
+    std::vector<WallpaperRecord> allRecords(std::stop_token stop = {}) const;
     // The record whose id equals `id` under NFC (case-sensitive, untrimmed),
     // or absent when none does. Throws as allRecords().
-    std::optional<WallpaperRecord> record(std::string_view id) const;
+    std::optional<WallpaperRecord> record(std::string_view id, std::stop_token stop = {}) const;
 
   private:
     // Returns `records` unchanged, or throws emptyManifest, or

@@ -4,9 +4,9 @@
 
 namespace lumivo {
 
-// What a WallpaperResolver tells its caller while it works, and how it learns
-// that the caller no longer wants the result. Called on the resolving thread;
-// an implementation that updates a user interface posts to its own thread.
+// What a WallpaperResolver tells its caller while it works. Called on the
+// resolving thread; an implementation that updates a user interface posts to
+// its own thread.
 class ResolutionReporting {
   public:
     virtual ~ResolutionReporting() = default;
@@ -15,9 +15,6 @@ class ResolutionReporting {
     // `percent` (0 to 100) of the video of the wallpaper titled `title` has
     // arrived; reported each time the whole percentage changes.
     virtual void downloadProgress(const std::string& title, int percent) = 0;
-    // Asked between steps and after a step failed: true ends the resolution
-    // with ResolutionCancelled instead of a fallback or an error.
-    virtual bool isCancelled() const { return false; }
 };
 
 }  // namespace lumivo

@@ -41,7 +41,7 @@ struct BodySink {
 
 }  // namespace
 
-std::string URLManifestDataLoader::loadData(const Url& url) {
+std::string URLManifestDataLoader::loadData(const Url& url, std::stop_token stop) {
     const auto scheme = url.scheme();
     if (!scheme) {
         throw HelperError::manifestLoadFailed("the manifest location has no scheme: " +
@@ -52,7 +52,7 @@ std::string URLManifestDataLoader::loadData(const Url& url) {
         return readFile(url);
     }
     if (lowered == "https") {
-        return fetch(url);
+        return fetch(url, std::move(stop));
     }
     throw HelperError::manifestLoadFailed("unsupported URL scheme \"" + *scheme +
                                           "\"; only https and file URLs are read");
@@ -118,7 +118,7 @@ std::string URLManifestDataLoader::readFile(const Url& url) const {
     return content;
 }
 
-std::string URLManifestDataLoader::fetch(const Url& url) {
+std::string URLManifestDataLoader::fetch(const Url& url, std::stop_token stop) const {
     BodySink sink{{}, maxBytes_};
     std::string error;
     long status = 0;
@@ -128,7 +128,7 @@ std::string URLManifestDataLoader::fetch(const Url& url) {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &BodySink::write);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
         curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-        error = curl.perform(&canceller_);
+        error = curl.perform(std::move(stop));
         if (curl.cancelled()) {
             throw HelperError::manifestLoadCancelled();
         }

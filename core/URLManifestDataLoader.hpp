@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstddef>
 
-#include "CurlEasy.hpp"
 #include "ManifestDataLoading.hpp"
 
 namespace lumivo {
@@ -14,7 +13,7 @@ namespace lumivo {
 // idle time-outs; any final status outside 2xx fails). Content longer than
 // `maxBytes` is refused from either source. Every failure is thrown as
 // HelperError::manifestLoadFailed with a reason. Safe to use from several
-// threads at once; cancel() may be called from any thread.
+// threads at once.
 class URLManifestDataLoader : public ManifestDataLoading {
   public:
     static constexpr std::size_t defaultMaxBytes = 64 * 1024 * 1024;
@@ -24,23 +23,17 @@ class URLManifestDataLoader : public ManifestDataLoading {
                                    std::chrono::seconds idleTimeout = defaultIdleTimeout)
         : maxBytes_(maxBytes), idleTimeout_(idleTimeout) {}
 
-    // Throws HelperError::manifestLoadCancelled() when cancel() ended the load.
-    std::string loadData(const Url& url) override;
-
-    // Ends the HTTPS loads running at this moment within
-    // CurlEasy::cancelLatency, also while connecting or while the server
-    // sends nothing. Without a running load it does nothing, so it never
-    // affects a later load. Returns whether a load was running. Lock-free,
-    // hence safe from a signal handler. Reading a file: URL is not affected.
-    bool cancel() noexcept { return canceller_.cancel(); }
+    // Throws HelperError::manifestLoadCancelled() when a stop requested on
+    // `stop` ended an HTTPS load, whenever it came: also while connecting or
+    // while the server sends nothing. Reading a file: URL is not affected.
+    std::string loadData(const Url& url, std::stop_token stop) override;
 
   private:
     std::string readFile(const Url& url) const;
-    std::string fetch(const Url& url);
+    std::string fetch(const Url& url, std::stop_token stop) const;
 
     std::size_t maxBytes_;
     std::chrono::seconds idleTimeout_;
-    CurlEasy::Canceller canceller_;
 };
 
 }  // namespace lumivo

@@ -162,8 +162,8 @@ void URLSessionFileDownloader::setProgressHandler(ProgressHandler handler) {
     progressHandler_ = std::move(handler);
 }
 
-void URLSessionFileDownloader::download(const Url& from, const fs::path& to,
-                                        std::int64_t maxBytes) {
+void URLSessionFileDownloader::download(const Url& from, const fs::path& to, std::int64_t maxBytes,
+                                        std::stop_token stop) {
     if (maxBytes < 0) {
         throw HelperError::badDownloadSize();
     }
@@ -199,7 +199,7 @@ void URLSessionFileDownloader::download(const Url& from, const fs::path& to,
     curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, receiveBufferBytes);
 
-    const std::string failure = curl.perform(&canceller_);
+    const std::string failure = curl.perform(std::move(stop));
     if (curl.cancelled()) {
         throw HelperError::downloadCancelled();
     }

@@ -15,7 +15,7 @@ namespace lumivo {
 // Downloads over HTTPS with libcurl, streaming the body into a private
 // temporary file beside the destination that is renamed into place only on
 // success: after a failure the destination is as it was before. The byte cap
-// holds at the byte. One download at a time per instance; cancel() and
+// holds at the byte. One download at a time per instance;
 // setProgressHandler() may be called from any thread.
 class URLSessionFileDownloader : public FileDownloading {
   public:
@@ -30,16 +30,11 @@ class URLSessionFileDownloader : public FileDownloading {
     // Throws badDownloadSize when the announced length or the bytes received
     // exceed `maxBytes` (exactly `maxBytes` passes); downloadFailed with
     // libcurl's detailed error text on a transport failure, or with the
-    // file-system error; HelperError::downloadCancelled() after cancel(). The
-    // HTTP status is not examined: an error page is saved like any other body.
-    void download(const Url& from, const std::filesystem::path& to, std::int64_t maxBytes) override;
-
-    // Ends the transfer running at this moment within
-    // CurlEasy::cancelLatency; download() then throws
-    // HelperError::downloadCancelled(). Without a running transfer it does
-    // nothing, so it never affects a later download. Returns whether a
-    // transfer was running. Lock-free, hence safe from a signal handler.
-    bool cancel() noexcept { return canceller_.cancel(); }
+    // file-system error; HelperError::downloadCancelled() once a stop was
+    // requested on `stop`, whenever it came. The HTTP status is not examined:
+    // an error page is saved like any other body.
+    void download(const Url& from, const std::filesystem::path& to, std::int64_t maxBytes,
+                  std::stop_token stop) override;
 
     // Replaces the handler used by downloads that start afterwards.
     void setProgressHandler(ProgressHandler handler);
@@ -48,7 +43,6 @@ class URLSessionFileDownloader : public FileDownloading {
     FileManager& fileManager_;
     std::chrono::seconds idleTimeout_;
     std::atomic<bool> busy_{false};
-    CurlEasy::Canceller canceller_;
     std::mutex handlerMutex_;
     ProgressHandler progressHandler_;
 };

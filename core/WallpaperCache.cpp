@@ -71,6 +71,12 @@ std::optional<std::string> temporaryDownloadStem(const std::string& name) {
 
 constexpr const char* ownerLockSuffix = ".lock";
 
+void throwIfStopped(const std::stop_token& stop) {
+    if (stop.stop_requested()) {
+        throw HelperError::downloadCancelled();
+    }
+}
+
 struct DigestContextDeleter {
     void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 };
@@ -103,9 +109,11 @@ fs::path WallpaperCache::cacheURL(const WallpaperRecord& record) const {
     return root_ / (record.id() + "-" + digestPrefix + ".mp4");
 }
 
-fs::path WallpaperCache::localFile(const WallpaperRecord& record, const DownloadPolicy& policy) {
+fs::path WallpaperCache::localFile(const WallpaperRecord& record, const DownloadPolicy& policy,
+                                   std::stop_token stop) {
     policy.validate(record);
     const fs::path target = cacheURL(record);
+    throwIfStopped(stop);
 
     try {
         fileManager_.createDirectories(root_);
@@ -114,7 +122,7 @@ fs::path WallpaperCache::localFile(const WallpaperRecord& record, const Download
     }
     removeLeftoverDownloads();
 
-    if (isValidCachedFile(target, record.sha256())) {
+    if (isValidCachedFile(target, record.sha256(), stop)) {
         return target;
     }
     fileManager_.removeItem(target);
@@ -130,7 +138,7 @@ fs::path WallpaperCache::localFile(const WallpaperRecord& record, const Download
         throw HelperError::cacheFailed(std::string(error.what()) + ".");
     }
     try {
-        downloader_->download(record.videoUrl(), temporary, DownloadPolicy::defaultMaxBytes);
+        downloader_->download(record.videoUrl(), temporary, DownloadPolicy::defaultMaxBytes, stop);
     } catch (...) {
         // A well-behaved downloader leaves nothing behind; make sure of it.
         fileManager_.removeItem(temporary);
@@ -142,9 +150,11 @@ fs::path WallpaperCache::localFile(const WallpaperRecord& record, const Download
         if (size && *size > DownloadPolicy::defaultMaxBytes) {
             throw HelperError::badDownloadSize();
         }
-        if (!equalIgnoringASCIICase(sha256Hex(temporary), record.sha256())) {
+        if (!equalIgnoringASCIICase(sha256Hex(temporary, stop), record.sha256())) {
             throw HelperError::checksumMismatch();
         }
+        // Nothing goes under the final name once the download was stopped.
+        throwIfStopped(stop);
         try {
             // rename() replaces a stale file at the target atomically.
             fileManager_.moveItem(temporary, target);
@@ -158,19 +168,21 @@ fs::path WallpaperCache::localFile(const WallpaperRecord& record, const Download
     return target;
 }
 
-bool WallpaperCache::isValidCachedFile(const fs::path& file,
-                                       std::string_view expectedSHA256) const {
+bool WallpaperCache::isValidCachedFile(const fs::path& file, std::string_view expectedSHA256,
+                                       std::stop_token stop) const {
     if (!fileManager_.isReadableFile(file)) {
         return false;
     }
     try {
-        return equalIgnoringASCIICase(sha256Hex(file), expectedSHA256);
+        return equalIgnoringASCIICase(sha256Hex(file, stop), expectedSHA256);
     } catch (...) {
+        // A stop is no verdict on the file, which must not go for it.
+        throwIfStopped(stop);
         return false;
     }
 }
 
-std::string WallpaperCache::sha256Hex(const fs::path& file) const {
+std::string WallpaperCache::sha256Hex(const fs::path& file, const std::stop_token& stop) const {
     std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> context(EVP_MD_CTX_new());
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
         throw HelperError::cacheFailed("SHA-256 is unavailable.");
@@ -179,6 +191,8 @@ std::string WallpaperCache::sha256Hex(const fs::path& file) const {
     try {
         opened =
             fileManager_.readChunks(file, hashChunkBytes, [&](std::span<const std::byte> chunk) {
+                // A digest of a large file takes a while; a stop ends it between chunks.
+                throwIfStopped(stop);
                 EVP_DigestUpdate(context.get(), chunk.data(), chunk.size());
             });
     } catch (const std::system_error& error) {

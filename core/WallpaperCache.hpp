@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -51,17 +52,24 @@ class WallpaperCache {
     // policy's refusal or badID before anything on disk is touched; the
     // downloader's error; badDownloadSize, unreadableFile, checksumMismatch
     // or cacheFailed. No temporary file outlives a failure.
-    std::filesystem::path localFile(const WallpaperRecord& record, const DownloadPolicy& policy);
+    // A stop requested on `stop` ends it early with downloadCancelled(),
+    // whether it comes before, during the download or while a digest is
+    // taken; a cached copy it was checking stays, and a download it cut short
+    // leaves nothing, also not under the final name.
+    std::filesystem::path localFile(const WallpaperRecord& record, const DownloadPolicy& policy,
+                                    std::stop_token stop = {});
 
     // Whether `file` is readable and its SHA-256 equals `expectedSHA256`,
-    // ignoring letter case. Never throws; a read failure answers false.
-    bool isValidCachedFile(const std::filesystem::path& file,
-                           std::string_view expectedSHA256) const;
+    // ignoring letter case. A read failure answers false. Throws only
+    // downloadCancelled(), when a stop on `stop` cut the digest short.
+    bool isValidCachedFile(const std::filesystem::path& file, std::string_view expectedSHA256,
+                           std::stop_token stop = {}) const;
 
   private:
-    // Lower-case hex SHA-256 of the file, read in 1 MiB chunks. Throws
-    // unreadableFile when it cannot be opened, cacheFailed on a read error.
-    std::string sha256Hex(const std::filesystem::path& file) const;
+    // Lower-case hex SHA-256 of the file, read in 1 MiB chunks, each after a
+    // look at `stop`. Throws unreadableFile when it cannot be opened,
+    // cacheFailed on a read error, downloadCancelled() once stopped.
+    std::string sha256Hex(const std::filesystem::path& file, const std::stop_token& stop) const;
     void removeLeftoverDownloads() const;
 
     std::filesystem::path root_;

@@ -8,8 +8,8 @@ namespace lumivo {
 
 namespace {
 
-void throwIfCancelled(const ResolutionReporting& reports) {
-    if (reports.isCancelled()) {
+void throwIfCancelled(const std::stop_token& stop) {
+    if (stop.stop_requested()) {
         throw ResolutionCancelled();
     }
 }
@@ -18,19 +18,26 @@ void throwIfCancelled(const ResolutionReporting& reports) {
 
 WallpaperResolver::WallpaperResolver(Setup setup)
     : manifest_(std::move(setup.manifestEndpoint), std::move(setup.remoteLoader)),
-      localManifest_(setup.localManifestURL, std::move(setup.localLoader)),
-      localManifestPath_(setup.localManifestURL.path()),
-      assets_(std::move(setup.webPublicRoot), *setup.fileManager),
       policy_(std::move(setup.policy)),
       cache_(std::move(setup.downloader), *setup.fileManager),
-      fileManager_(*setup.fileManager) {}
+      fileManager_(*setup.fileManager) {
+    if (setup.localManifestURL) {
+        localManifestPath_ = setup.localManifestURL->path();
+        localManifest_.emplace(*std::move(setup.localManifestURL), std::move(setup.localLoader));
+    }
+    if (setup.webPublicRoot) {
+        assets_.emplace(*std::move(setup.webPublicRoot), fileManager_);
+    }
+}
 
-ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionReporting& reports) {
+ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionReporting& reports,
+                                             std::stop_token stop) {
     try {
-        WallpaperRecord found = record(id, reports);
-        throwIfCancelled(reports);
-        auto [file, fromCache] = video(found, reports);
-        throwIfCancelled(reports);
+        throwIfCancelled(stop);
+        WallpaperRecord found = record(id, reports, stop);
+        throwIfCancelled(stop);
+        auto [file, fromCache] = video(found, reports, stop);
+        throwIfCancelled(stop);
         return {found.title(),
                 std::move(file),
                 found.id(),
@@ -41,28 +48,32 @@ ResolvedWallpaper WallpaperResolver::resolve(const std::string& id, ResolutionRe
     } catch (const ResolutionCancelled&) {
         throw;
     } catch (...) {
-        // A step that a cancel cut short fails; the cancel is what happened.
-        throwIfCancelled(reports);
+        // A step that a stop cut short fails; the stop is what happened.
+        throwIfCancelled(stop);
         throw;
     }
 }
 
-WallpaperRecord WallpaperResolver::record(const std::string& id,
-                                          ResolutionReporting& reports) const {
+WallpaperRecord WallpaperResolver::record(const std::string& id, ResolutionReporting& reports,
+                                          const std::stop_token& stop) const {
     std::optional<WallpaperRecord> found;
-    if (fileManager_.isReadableFile(localManifestPath_)) {
+    if (localManifestPath_ && fileManager_.isReadableFile(*localManifestPath_)) {
         // The checkout's manifest answers alone, record or not.
-        reports.log("Using local manifest: " + localManifestPath_.string());
-        found = localManifest_.record(id);
+        reports.log("Using local manifest: " + localManifestPath_->string());
+        found = localManifest_->record(id, stop);
     } else {
         try {
             // An id the remote manifest does not hold is not looked up locally.
-            found = manifest_.record(id);
+            found = manifest_.record(id, stop);
         } catch (const std::exception& error) {
-            throwIfCancelled(reports);
+            throwIfCancelled(stop);
+            if (!localManifest_) {
+                // Nothing to fall back to: the user learns why the remote one failed.
+                throw;
+            }
             reports.log("Remote manifest failed, trying local manifest: " +
                         localizedDescription(error));
-            found = localManifest_.record(id);
+            found = localManifest_->record(id, stop);
         }
     }
     if (!found) {
@@ -72,8 +83,9 @@ WallpaperRecord WallpaperResolver::record(const std::string& id,
 }
 
 std::pair<std::filesystem::path, bool> WallpaperResolver::video(const WallpaperRecord& record,
-                                                                ResolutionReporting& reports) {
-    if (auto local = assets_.file(record.videoUrl())) {
+                                                                ResolutionReporting& reports,
+                                                                const std::stop_token& stop) {
+    if (auto local = checkoutFile(record.videoUrl())) {
         reports.log("Using local asset fallback: " + local->string());
         return {*std::move(local), false};
     }
@@ -83,11 +95,11 @@ std::pair<std::filesystem::path, bool> WallpaperResolver::video(const WallpaperR
         ~Done() { download = Download{}; }
     } done{download_};
     try {
-        return {cache_.localFile(record, policy_), true};
+        return {cache_.localFile(record, policy_, stop), true};
     } catch (const std::exception& error) {
-        throwIfCancelled(reports);
+        throwIfCancelled(stop);
         // The file may have turned up in the checkout meanwhile.
-        if (auto local = assets_.file(record.videoUrl())) {
+        if (auto local = checkoutFile(record.videoUrl())) {
             reports.log("Download failed, using local asset fallback: " +
                         localizedDescription(error));
             return {*std::move(local), false};
@@ -104,7 +116,7 @@ bool WallpaperResolver::isCachedCopy(const std::filesystem::path& file,
 }
 
 std::optional<std::filesystem::path> WallpaperResolver::checkoutFile(const Url& videoUrl) const {
-    return assets_.file(videoUrl);
+    return assets_ ? assets_->file(videoUrl) : std::nullopt;
 }
 
 void WallpaperResolver::downloadProgressed(std::int64_t received, std::int64_t expected) {

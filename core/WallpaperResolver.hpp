@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,8 +37,8 @@ struct ResolvedWallpaper {
     std::string videoUrl;
 };
 
-// Thrown by WallpaperResolver::resolve() when its caller cancelled it: the
-// apply ends without an error to show.
+// Thrown by WallpaperResolver::resolve() when its caller requested a stop:
+// the apply ends without an error to show.
 class ResolutionCancelled : public std::exception {
   public:
     const char* what() const noexcept override { return "The wallpaper was not applied."; }
@@ -48,6 +49,7 @@ class ResolutionCancelled : public std::exception {
 // is readable, else from the remote manifest with the local one as fallback;
 // the video from the checkout's assets when it is there, else from the
 // verified cache, with a second look at the checkout when the cache fails.
+// Without a checkout only the remote manifest and the cache count.
 // Owns the two manifest stores, the download policy and the cache. Blocking;
 // one resolve() at a time.
 class WallpaperResolver {
@@ -55,10 +57,13 @@ class WallpaperResolver {
     struct Setup {
         Url manifestEndpoint;
         std::unique_ptr<ManifestDataLoading> remoteLoader;
-        Url localManifestURL;
+        // The checkout's manifest, absent without a checkout (localLoader may
+        // then be null).
+        std::optional<Url> localManifestURL;
         std::unique_ptr<ManifestDataLoading> localLoader;
-        // Where the checkout's /assets/ and /velmor-assets/ files are.
-        std::filesystem::path webPublicRoot;
+        // Where the checkout's /assets/ and /velmor-assets/ files are; absent
+        // without a checkout.
+        std::optional<std::filesystem::path> webPublicRoot;
         DownloadPolicy policy;
         std::unique_ptr<FileDownloading> downloader;
         FileManager* fileManager = nullptr;
@@ -71,15 +76,20 @@ class WallpaperResolver {
     // The video for `id`, with its log lines and download progress reported
     // to `reports`. Throws missingRecord for an id the manifest consulted does
     // not hold, the local manifest's error after the remote one failed (the
-    // remote error is only logged), the cache's error when no checkout file
-    // turns up either, and ResolutionCancelled once `reports` is cancelled.
-    ResolvedWallpaper resolve(const std::string& id, ResolutionReporting& reports);
+    // remote error is only logged; without a checkout it is the one thrown),
+    // the cache's error when no checkout file turns up either. Once a stop is
+    // requested on `stop`, whenever it comes, the step under way ends early
+    // and resolve() throws ResolutionCancelled instead of falling back or
+    // failing.
+    ResolvedWallpaper resolve(const std::string& id, ResolutionReporting& reports,
+                              std::stop_token stop);
 
     // Whether `file` is a valid copy in the cache: inside the cache's folder,
     // readable and matching `sha256` as a cached hit must. Blocking (a full
     // digest); never throws.
     bool isCachedCopy(const std::filesystem::path& file, std::string_view sha256) const;
-    // The checkout's file for a video URL by the asset rules of an apply.
+    // The checkout's file for a video URL by the asset rules of an apply;
+    // absent without a checkout.
     std::optional<std::filesystem::path> checkoutFile(const Url& videoUrl) const;
 
     // Where the downloader reports to: bytes received so far and the length
@@ -88,15 +98,18 @@ class WallpaperResolver {
     void downloadProgressed(std::int64_t received, std::int64_t expected);
 
   private:
-    WallpaperRecord record(const std::string& id, ResolutionReporting& reports) const;
+    WallpaperRecord record(const std::string& id, ResolutionReporting& reports,
+                           const std::stop_token& stop) const;
     // The video file, and whether it came from the cache.
     std::pair<std::filesystem::path, bool> video(const WallpaperRecord& record,
-                                                 ResolutionReporting& reports);
+                                                 ResolutionReporting& reports,
+                                                 const std::stop_token& stop);
 
     ManifestStore manifest_;
-    ManifestStore localManifest_;
-    std::filesystem::path localManifestPath_;
-    LocalAssets assets_;
+    // The checkout's manifest and assets, all absent without a checkout.
+    std::optional<ManifestStore> localManifest_;
+    std::optional<std::filesystem::path> localManifestPath_;
+    std::optional<LocalAssets> assets_;
     DownloadPolicy policy_;
     WallpaperCache cache_;
     FileManager& fileManager_;

@@ -9,6 +9,7 @@
 #include "HelperConstants.hpp"
 #include "LastWallpaper.hpp"
 #include "URLManifestDataLoader.hpp"
+#include "WorkingDirectory.hpp"
 
 namespace lumivo::test {
 namespace {
@@ -39,6 +40,7 @@ struct Rig {
                ("lumivo-app-test-" + std::to_string(::getpid()));
         fs::remove_all(root);
         fs::create_directories(root / "web/public");
+        projectRoot = root;
         ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
         w.settings["hasShownWelcome"] = true;
     }
@@ -52,10 +54,8 @@ struct Rig {
         const std::size_t before = w.log.size();
         auto fake = [this] { return std::make_unique<Fake>(w); };
         // The local manifest is a real file, read by the real loader.
-        AppDelegate::Sources sources{fake(),  std::make_unique<URLManifestDataLoader>(),
-                                     fake(),  &FileManager::standard(),
-                                     nullptr, nullptr};
-        sources.cancelTransfers = [this] { ++w.cancels; };
+        AppDelegate::Sources sources{fake(), std::make_unique<URLManifestDataLoader>(), fake(),
+                                     &files, nullptr};
         sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
         AppDelegate::Platform platform{fake(),  fake(),  fake(),       fake(), fake(),
                                        nullptr, nullptr, std::nullopt, nullptr};
@@ -66,7 +66,7 @@ struct Rig {
             return fake();
         };
         platform.terminate = [this] { ++w.terminations; };
-        delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(root),
+        delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(projectRoot),
                                                  std::move(sources), std::move(platform));
         delegate->applicationDidFinishLaunching(atLogin);
         if (restore) {
@@ -118,9 +118,21 @@ struct Rig {
     fs::path cached(const std::string& id) const {
         return root / "cache/Lumivo/wallpapers" / (id + "-96b050b919f3.mp4");
     }
+    // The names in the cache's folder, sorted.
+    Lines cacheEntries() const {
+        Lines names;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(root / "cache/Lumivo/wallpapers", error)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     fs::path root;
+    fs::path projectRoot;  // the checkout the helper is given (root); empty for none
     World w;
+    Files files{w};
     std::size_t launchLines = 0;
     std::unique_ptr<AppDelegate> delegate;
 };
@@ -248,6 +260,48 @@ INSTANTIATE_TEST_SUITE_P(AppDelegateTest, Welcome,
                                          WelcomeCase{"FirstRunAtLogin", false, 0, {}, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- The developer checkout ----------------------------------------------
+
+struct CheckoutCase {
+    const char* name;
+    bool given;         // the helper is given the root
+    bool exists;        // the root is there
+    Lines opened;       // by Open Gallery and Check for Updates
+    std::string apply;  // the outcome of applying "alpha", only in the checkout's manifest
+};
+
+class Checkout : public testing::TestWithParam<CheckoutCase> {};
+
+TEST_P(Checkout, DecidesTheWebPagesAndWhichManifestAnswers) {
+    const CheckoutCase& c = GetParam();
+    Rig h;
+    h.write("assets/a.mp4");
+    h.write("api/wallpapers.json", manifest(site + "/assets/a.mp4", {"alpha"}));
+    h.projectRoot = !c.given ? fs::path() : c.exists ? h.root : h.root / "missing";
+    // Started from inside a checkout it was not given, the helper still ignores it.
+    const WorkingDirectory inside(h.root);
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"beta"});
+    h.launch();
+    h.w.menuHandler(MenuAction::openGallery);
+    h.w.menuHandler(MenuAction::checkForUpdates);
+    h.send("lumivo://apply/alpha");
+    EXPECT_EQ(h.w.opened, c.opened);
+    EXPECT_EQ(h.lines().back(), c.apply);
+}
+
+const Lines sitePages{site + "/live-wallpapers/", site + "/mac-helper/"};
+
+INSTANTIATE_TEST_SUITE_P(
+    AppDelegateTest, Checkout,
+    testing::Values(CheckoutCase{"Present", true, true,
+                                 Lines{devGallery, "http://127.0.0.1:4173/mac-helper/"},
+                                 "Applied alpha"},
+                    CheckoutCase{"GivenButMissing", true, false, sitePages,
+                                 "ERROR: No wallpaper in manifest for id alpha."},
+                    CheckoutCase{"NotGiven", false, true, sitePages,
+                                 "ERROR: No wallpaper in manifest for id alpha."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- Commands in order while an apply runs; quit at once -----------------
 
 TEST(AppDelegateTest, CommandsWaitTheirTurnDuringAnApplyAndQuitActsAtOnce) {
@@ -294,35 +348,114 @@ TEST(AppDelegateTest, CommandsWaitTheirTurnDuringAnApplyAndQuitActsAtOnce) {
     EXPECT_EQ(h.w.started.size(), 1u);
 }
 
-// ---- Stop cuts applies short ---------------------------------------------
+// ---- A stop cuts applies short, whenever it comes ------------------------
 
-TEST(AppDelegateTest, StopCancelsTheRunningApplyAndThoseBeforeItQuietly) {
+struct StageCase {
+    const char* name;
+    // Brings the apply of "w" to the stage at which the stop comes.
+    std::function<void(Rig&)> reach;
+    Lines cancelled = {"w"};  // the applies that end as cancelled
+    bool byMenu = false;
+    int cancels = 0;   // the stop reached a running download at once
+    Lines cache = {};  // the cache's folder after the stop
+    int downloads = 2;
+    bool cachedBefore = false;  // "w" was applied once before
+};
+
+class StopAtStage : public testing::TestWithParam<StageCase> {};
+
+TEST_P(StopAtStage, CancelsQuietlyLeavesNothingAndSparesTheNextApply) {
+    const StageCase& c = GetParam();
     Rig h;
-    h.w.manifest = manifest(site + "/videos/b.mp4", {"beta", "gamma", "delta"});
-    h.w.holdDownload = true;
+    h.w.manifest = manifest(site + "/videos/w.mp4", {"first", "w"});
     h.launch();
-    h.delegate->handleURLEvent("lumivo://apply/beta");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 1; }));
-    h.delegate->handleURLEvent("lumivo://apply/gamma");
-    h.delegate->handleURLEvent("lumivo://stop");
-    EXPECT_EQ(h.w.cancels, 1);  // at once, not behind the apply
-    h.settle();
-    h.delegate->handleURLEvent("lumivo://apply/delta");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 2; }));
-    h.w.menuHandler(MenuAction::stopWallpaper);
-    EXPECT_EQ(h.w.cancels, 2);
+    if (c.cachedBefore) {
+        h.send("lumivo://apply/w");
+    }
+    const std::size_t before = h.lines().size(), started = h.w.started.size();
+    c.reach(h);
+    if (c.byMenu) {
+        h.w.menuHandler(MenuAction::stopWallpaper);
+    } else {
+        h.delegate->handleURLEvent("lumivo://stop");
+    }
+    EXPECT_EQ(h.w.cancels, c.cancels);
+    h.w.holdManifest = h.w.holdDownload = h.w.holdDigest = false;
     h.settle();
 
-    EXPECT_EQ(h.lines(),
-              (Lines{"Apply cancelled: beta", "Apply cancelled: gamma", "Stopped wallpaper",
-                     "Apply cancelled: delta", "Stopped wallpaper"}));
+    Lines expected;
+    for (const auto& id : c.cancelled) {
+        expected.push_back("Apply cancelled: " + id);
+    }
+    expected.push_back("Stopped wallpaper");
+    const Lines lines = h.lines();
+    EXPECT_EQ(Lines(lines.begin() + static_cast<std::ptrdiff_t>(before), lines.end()), expected);
     EXPECT_TRUE(h.w.alerts.empty());
-    EXPECT_TRUE(h.w.started.empty());
-    EXPECT_EQ(h.w.stops, 2);
+    EXPECT_EQ(h.w.started.size(), started);
     EXPECT_EQ(h.status(), "No Wallpaper Playing");
-    // The partial downloads are gone.
-    EXPECT_TRUE(fs::is_empty(h.root / "cache/Lumivo/wallpapers"));
+    EXPECT_EQ(h.remembered(), std::nullopt);
+    // No temporary file, and nothing under a final name that was not there.
+    EXPECT_EQ(h.cacheEntries(), c.cache);
+
+    h.send("lumivo://apply/w");
+    EXPECT_EQ(h.lines().back(), "Applied w");
+    EXPECT_EQ(h.w.started.back(), h.cached("w"));
+    EXPECT_EQ(h.w.downloads, c.downloads);
 }
+
+// Sends the apply of "w" once `hold` is set, and waits until `count` went up.
+void applyHeld(Rig& h, std::atomic<bool> World::*hold, std::atomic<int> World::*count) {
+    const int before = h.w.*count;
+    h.w.*hold = true;
+    h.delegate->handleURLEvent("lumivo://apply/w");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.*count > before; }));
+}
+
+const Lines copyOfW{"w-96b050b919f3.mp4"};
+
+INSTANTIATE_TEST_SUITE_P(
+    AppDelegateTest, StopAtStage,
+    testing::Values(
+        // "w" waits behind an apply that downloads.
+        StageCase{.name = "BeforeItsTurn",
+                  .reach =
+                      [](Rig& h) {
+                          h.w.holdDownload = true;
+                          h.delegate->handleURLEvent("lumivo://apply/first");
+                          ASSERT_TRUE(QTest::qWaitFor([&] { return h.w.downloads == 1; }));
+                          h.delegate->handleURLEvent("lumivo://apply/w");
+                      },
+                  .cancelled = {"first", "w"},
+                  .cancels = 1},
+        // The manifest arrives just as the stop comes; no transfer may start.
+        StageCase{
+            .name = "BetweenPickUpAndTheTransfer",
+            .reach = [](Rig& h) { applyHeld(h, &World::holdManifest, &World::manifestLoads); },
+            .byMenu = true,
+            .downloads = 1},
+        StageCase{.name = "DuringTheTransfer",
+                  .reach = [](Rig& h) { applyHeld(h, &World::holdDownload, &World::downloads); },
+                  .cancels = 1},
+        StageCase{.name = "WhileTheDownloadIsChecked",
+                  .reach = [](Rig& h) { applyHeld(h, &World::holdDigest, &World::digests); },
+                  .byMenu = true},
+        // The copy stays for the next apply, which downloads nothing.
+        StageCase{.name = "WhileTheCachedCopyIsChecked",
+                  .reach = [](Rig& h) { applyHeld(h, &World::holdDigest, &World::digests); },
+                  .cache = copyOfW,
+                  .downloads = 1,
+                  .cachedBefore = true},
+        // The outcome waits on the GUI thread; the player must not start.
+        StageCase{.name = "AfterTheResolution",
+                  .reach =
+                      [](Rig& h) {
+                          applyHeld(h, &World::holdManifest, &World::manifestLoads);
+                          h.w.holdManifest = false;
+                          ASSERT_TRUE(h.delegate->waitForBackgroundWork(std::chrono::seconds(10)));
+                      },
+                  .cache = copyOfW,
+                  .downloads = 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Errors while an alert is open ---------------------------------------
 

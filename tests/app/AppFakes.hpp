@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <fstream>
 #include <map>
+#include <stop_token>
 #include <thread>
 
 #include "AppDelegate.hpp"
@@ -21,8 +22,10 @@ struct World {
     // The core seams, called on the worker thread; set up before launch.
     std::optional<std::string> manifest;         // none: fails with "connection refused"
     std::function<void()> downloadEnds = [] {};  // may throw, as a failed download does
-    std::atomic<bool> holdDownload = false;      // until cleared, cancelled or 10 s on
-    std::atomic<int> manifestLoads = 0, downloads = 0, cancels = 0;
+    // Each hold lasts until cleared or 10 s on; a download's also ends on a stop.
+    std::atomic<bool> holdManifest = false, holdDownload = false, holdDigest = false;
+    // `cancels` counts the stops that reached a download while it ran.
+    std::atomic<int> manifestLoads = 0, downloads = 0, digests = 0, cancels = 0;
     AppDelegate::ProgressHandler progress;
     // The desktop side, on the GUI thread.
     std::vector<std::string> log, opened, toolTips;
@@ -39,6 +42,25 @@ struct World {
     std::optional<ScreenMode> screenMode;
 };
 
+// Waits while `hold` is set and no stop is requested, ten seconds at most.
+inline void holdWhile(const std::atomic<bool>& hold, const std::stop_token& stop = {}) {
+    for (int ms = 0; hold && !stop.stop_requested() && ms < 10000; ++ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// The real file system, with a hold at the start of each digest the cache takes.
+struct Files : FileManager {
+    explicit Files(World& world) : w(world) {}
+    bool readChunks(const std::filesystem::path& path, std::size_t chunkSize,
+                    const std::function<void(std::span<const std::byte>)>& consume) const override {
+        ++w.digests;
+        holdWhile(w.holdDigest);
+        return FileManager::readChunks(path, chunkSize, consume);
+    }
+    World& w;
+};
+
 // One fake stands behind every seam. The delegate owns one per seam, and they
 // all work on the World the test owns.
 struct Fake : ManifestDataLoading,
@@ -52,20 +74,21 @@ struct Fake : ManifestDataLoading,
     explicit Fake(World& world) : w(world) {}
     World& w;
 
-    std::string loadData(const Url&) override {
+    // A held load ends as one that was done just when the stop came.
+    std::string loadData(const Url&, std::stop_token) override {
         ++w.manifestLoads;
+        holdWhile(w.holdManifest);
         return w.manifest ? *w.manifest : throw std::runtime_error("connection refused");
     }
     // Reports progress, then writes videoBytes unless `downloadEnds` throws
-    // or a cancel came while it was held.
-    void download(const Url&, const std::filesystem::path& to, std::int64_t) override {
+    // or a stop came before its end.
+    void download(const Url&, const std::filesystem::path& to, std::int64_t,
+                  std::stop_token stop) override {
         ++w.downloads;
-        const int cancels = w.cancels;
-        for (int ms = 0; w.holdDownload && w.cancels == cancels && ms < 10000; ++ms) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        const std::stop_callback counted(stop, [this] { ++w.cancels; });
+        holdWhile(w.holdDownload, stop);
         std::ofstream(to, std::ios::binary) << "partial";
-        if (w.cancels != cancels) {
+        if (stop.stop_requested()) {
             throw HelperError::downloadCancelled();
         }
         const auto size = static_cast<std::int64_t>(videoBytes.size());

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <stop_token>
+#include <thread>
 #include <tuple>
 
 #include "HelperError.hpp"
@@ -132,6 +134,23 @@ class TemporaryDirectory {
 
   private:
     fs::path path_;
+};
+
+// Requests the stop once `reached` holds (for ten seconds at most) on a thread
+// of its own, and joins it when it goes.
+class StopWhen {
+  public:
+    StopWhen(std::stop_source stop, std::function<bool()> reached)
+        : thread_([stop, reached = std::move(reached)]() mutable {
+              for (int i = 0; i < 1000 && !reached(); ++i) {
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+              }
+              stop.request_stop();
+          }) {}
+    ~StopWhen() { thread_.join(); }
+
+  private:
+    std::thread thread_;
 };
 
 #ifdef LUMIVO_CLI

@@ -13,7 +13,7 @@ using test::recordObject;
 // Hands out whatever `produce` returns or throws.
 struct FakeLoader : ManifestDataLoading {
     explicit FakeLoader(std::function<std::string()> produce) : produce(std::move(produce)) {}
-    std::string loadData(const Url&) override { return produce(); }
+    std::string loadData(const Url&, std::stop_token) override { return produce(); }
     std::function<std::string()> produce;
 };
 

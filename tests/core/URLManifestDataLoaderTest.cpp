@@ -59,7 +59,7 @@ class URLManifestDataLoaderTest : public testing::TestWithParam<Row> {
 // The body read from `url` with a 1000-byte limit, or "! " and the failure reason.
 std::string load(const std::string& url) {
     try {
-        return URLManifestDataLoader(1000).loadData(Url::parse(url).value());
+        return URLManifestDataLoader(1000).loadData(Url::parse(url).value(), {});
     } catch (const HelperError& error) {
         EXPECT_EQ(error.kind(), HelperError::Case::manifestLoadFailed);
         return "! " + error.payload().value_or("");
@@ -114,34 +114,50 @@ INSTANTIATE_TEST_SUITE_P(
             {"/no/scheme.json", "! the manifest location has no scheme: /no/scheme.json"}}),
     [](const auto& info) { return std::string(info.param.first); });
 
+// ---- Stopping ------------------------------------------------------------
+
 // Both phases would otherwise wait for the loader's 30 s and 60 s time-outs.
-TEST(URLManifestDataLoader, CancelEndsTheRunningLoadWhileConnectingOrStalledAndNothingLater) {
+TEST(URLManifestDataLoader, AStopEndsTheLoadWheneverItComesAndSparesTheNextLoad) {
     test::trustTestCertificateAuthority();
     std::atomic<bool> finished = false;
+    test::RequestCounts requests;
     test::HttpsTestServer server;
     test::serveCannedResponses(server, finished);
+    test::serveCounted(server, finished, requests);
     test::RawSocketServer silent(test::RawSocketServer::Behaviour::silent);
     URLManifestDataLoader loader;
-    EXPECT_FALSE(loader.cancel()) << "nothing runs yet";
-    for (const std::string& url :
-         {"https://127.0.0.1:" + std::to_string(silent.port()) + "/m.json", server.url("/stall")}) {
-        std::atomic<bool> ended = false;
-        std::thread canceller([&] {
-            while (!ended && !loader.cancel()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
+    const std::vector<std::pair<std::string, std::function<bool()>>> phases = {
+        {"https://127.0.0.1:" + std::to_string(silent.port()) + "/m.json",
+         [&] { return silent.accepted() > 0; }},
+        {server.url("/held"), [&] { return requests.held > 0; }},
+    };
+    for (const auto& [where, reached] : phases) {
+        const Url url = Url::parse(where).value();
+        std::stop_source stop;
         const auto start = std::chrono::steady_clock::now();
-        const auto error = test::thrownBy([&] { loader.loadData(Url::parse(url).value()); });
-        ended = true;
-        canceller.join();
-        EXPECT_EQ(error, HelperError::manifestLoadCancelled()) << url;
-        EXPECT_TRUE(error && error->isCancellation()) << url;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << url;
+        std::optional<HelperError> error;
+        {
+            const test::StopWhen stopper(stop, reached);
+            error = test::thrownBy([&] { loader.loadData(url, stop.get_token()); });
+        }
+        EXPECT_EQ(error, HelperError::manifestLoadCancelled()) << where;
+        EXPECT_TRUE(error && error->isCancellation()) << where;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << where;
     }
     finished = true;
-    EXPECT_FALSE(loader.cancel());
-    EXPECT_EQ(loader.loadData(Url::parse(server.url("/sized/100")).value()), test::bodyOf(100));
+
+    // A stop before the load begins: no request at all.
+    std::stop_source early;
+    early.request_stop();
+    EXPECT_EQ(test::thrownBy([&] {
+                  loader.loadData(Url::parse(server.url("/counted")).value(), early.get_token());
+              }),
+              HelperError::manifestLoadCancelled());
+    EXPECT_EQ(requests.counted, 0);
+    // The next load, with a token of its own, is not affected.
+    EXPECT_EQ(
+        loader.loadData(Url::parse(server.url("/counted")).value(), std::stop_source().get_token()),
+        test::bodyOf(100));
 }
 
 }  // namespace

@@ -18,16 +18,19 @@ class URLSessionFileDownloaderTest : public ::testing::Test {
     void SetUp() override {
         test::trustTestCertificateAuthority();
         test::serveCannedResponses(server, finished);
+        test::serveCounted(server, finished, requests);
     }
     void TearDown() override { finished = true; }
 
     std::optional<HelperError> download(URLSessionFileDownloader& downloader,
-                                        const std::string& url, std::int64_t maxBytes) {
+                                        const std::string& url, std::int64_t maxBytes,
+                                        std::stop_token stop = {}) {
         const Url from = Url::parse(url).value();
-        return test::thrownBy([&] { downloader.download(from, destination, maxBytes); });
+        return test::thrownBy([&] { downloader.download(from, destination, maxBytes, stop); });
     }
 
     std::atomic<bool> finished = false;
+    test::RequestCounts requests;
     test::HttpsTestServer server;
     test::TemporaryDirectory directory;
     fs::path destination = directory / "video.mp4";
@@ -95,31 +98,44 @@ TEST_F(URLSessionFileDownloaderTest, ReportsProgressWithTheAnnouncedLength) {
     }
 }
 
+// ---- Stopping ------------------------------------------------------------
+
 // The default 30 s connect and 60 s idle time-outs would let both run on.
-TEST_F(URLSessionFileDownloaderTest, CancelEndsTheRunningDownloadWhileConnectingOrStalledOnly) {
+TEST_F(URLSessionFileDownloaderTest, AStopEndsTheDownloadWhileItConnectsOrTheServerStalls) {
     test::RawSocketServer silent(test::RawSocketServer::Behaviour::silent);
     URLSessionFileDownloader patient(FileManager::standard());
-    EXPECT_FALSE(patient.cancel()) << "nothing runs yet";
-    for (const std::string& url :
-         {"https://127.0.0.1:" + std::to_string(silent.port()) + "/a.mp4", server.url("/stall")}) {
-        std::atomic<bool> ended = false;
-        std::thread canceller([&] {
-            while (!ended && !patient.cancel()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
+    const std::vector<std::pair<std::string, std::function<bool()>>> phases = {
+        // Connected, and the TLS handshake is never answered.
+        {"https://127.0.0.1:" + std::to_string(silent.port()) + "/a.mp4",
+         [&] { return silent.accepted() > 0; }},
+        {server.url("/held"), [&] { return requests.held > 0; }},
+    };
+    for (const auto& [url, reached] : phases) {
+        std::stop_source stop;
         const auto start = std::chrono::steady_clock::now();
-        const auto error = download(patient, url, 1 << 22);
-        ended = true;
-        canceller.join();
+        std::optional<HelperError> error;
+        {
+            const test::StopWhen stopper(stop, reached);
+            error = download(patient, url, 1 << 22, stop.get_token());
+        }
         EXPECT_EQ(error, HelperError::downloadCancelled()) << url;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << url;
         EXPECT_EQ(treeOf(directory.path()), std::vector<std::string>{}) << url;
     }
-    // A cancel that found nothing running leaves the next download alone.
-    EXPECT_FALSE(patient.cancel());
-    EXPECT_EQ(download(patient, server.url("/sized/100"), 100), std::nullopt);
+    // The next download, with a token of its own, is not affected.
+    EXPECT_EQ(download(patient, server.url("/sized/100"), 100, std::stop_source().get_token()),
+              std::nullopt);
     EXPECT_EQ(readFile(destination), bodyOf(100));
+}
+
+// The stop came while the caller was still on its way to the download.
+TEST_F(URLSessionFileDownloaderTest, AStopBeforeTheDownloadStartsSendsNothingAndLeavesNothing) {
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(download(downloader, server.url("/counted"), 100, stop.get_token()),
+              HelperError::downloadCancelled());
+    EXPECT_EQ(requests.counted, 0);
+    EXPECT_EQ(treeOf(directory.path()), std::vector<std::string>{});
 }
 
 }  // namespace

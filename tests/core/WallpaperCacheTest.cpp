@@ -24,7 +24,8 @@ class WallpaperCacheTest : public ::testing::Test {
     // Stands in for the network at the downloader seam.
     struct Downloader : FileDownloading {
         explicit Downloader(WallpaperCacheTest& test) : test(test) {}
-        void download(const Url& from, const fs::path& to, std::int64_t maxBytes) override {
+        void download(const Url& from, const fs::path& to, std::int64_t maxBytes,
+                      std::stop_token) override {
             EXPECT_EQ(from.absoluteString(), videoURL);
             // The transfer cap is the global ceiling, not the policy's declared limit.
             EXPECT_EQ(maxBytes, DownloadPolicy::defaultMaxBytes);
@@ -172,6 +173,93 @@ TEST_F(WallpaperCacheTest, ValidityRestsOnAFullReadOfTheFile) {
     EXPECT_FALSE(cache.isValidCachedFile(directory / "file", test::sha256Of(twoChunks)));
     // Opens fine, then the first read fails with EIO.
     EXPECT_FALSE(cache.isValidCachedFile("/proc/self/mem", test::sha256Of("")));
+}
+
+// ---- Stopping ------------------------------------------------------------
+
+// The real file system, which requests a stop on `stop` once a digest has had
+// `after` chunks.
+struct StopWhileHashing : FileManager {
+    StopWhileHashing(std::stop_source stop, int after) : stop(std::move(stop)), after(after) {}
+    bool readChunks(const fs::path& path, std::size_t chunkSize,
+                    const std::function<void(std::span<const std::byte>)>& consume) const override {
+        return FileManager::readChunks(path, chunkSize, [&](std::span<const std::byte> chunk) {
+            consume(chunk);
+            if (++chunks == after) {
+                stop.request_stop();
+            }
+        });
+    }
+    mutable std::stop_source stop;
+    int after;
+    mutable int chunks = 0;
+};
+
+// Three chunks of a digest.
+const std::string large = std::string(2 * 1048576, 'v') + "tail";
+
+// The check of a copy is no verdict on it: it must not go for a stop.
+TEST_F(WallpaperCacheTest, ACachedCopyStaysWhenAStopCutsItsCheckShort) {
+    const auto record = videoRecord(videoURL, test::sha256Of(large));
+    std::stop_source stop;
+    StopWhileHashing files(stop, 1);
+    WallpaperCache cache = makeCache(files);
+    fs::create_directories(root);
+    writeFile(cache.cacheURL(record), large);
+    EXPECT_EQ(thrownBy([&] { cache.localFile(record, policy, stop.get_token()); }),
+              HelperError::downloadCancelled());
+    EXPECT_EQ(files.chunks, 1) << "the digest was cut short";
+    EXPECT_EQ(readFile(cache.cacheURL(record)), large);
+    // The next call, with a token of its own, finds the copy valid.
+    EXPECT_EQ(cache.localFile(record, policy), cache.cacheURL(record));
+    EXPECT_TRUE(downloads.empty());
+}
+
+TEST_F(WallpaperCacheTest, AStopLeavesNothingOfTheDownloadWheneverItComes) {
+    struct Row {
+        const char* name;
+        std::string body;
+        bool before = false;      // requested before the call
+        bool inDownload = false;  // requested by the download, which then fails
+        int inDigest = 0;         // requested after this many chunks of the digest
+    };
+    const Row rows[] = {
+        {"before the call", content, true},
+        {"during the download", content, false, true},
+        {"during the digest", large, false, false, 1},
+        {"after the last chunk of the digest", content, false, false, 1},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(directory / "cache");
+        const auto record = videoRecord(videoURL, test::sha256Of(row.body));
+        std::stop_source stop;
+        StopWhileHashing files(stop, row.inDigest);
+        WallpaperCache cache = makeCache(files);
+        bool failing = row.inDownload;
+        respond = [&](const fs::path& to) {
+            writeFile(to, row.body);
+            if (std::exchange(failing, false)) {
+                stop.request_stop();
+                throw HelperError::downloadCancelled();
+            }
+        };
+        if (row.before) {
+            stop.request_stop();
+        }
+        const std::size_t started = downloads.size();
+        EXPECT_EQ(thrownBy([&] { cache.localFile(record, policy, stop.get_token()); }),
+                  HelperError::downloadCancelled())
+            << row.name;
+        EXPECT_EQ(downloads.size(), started + (row.before ? 0 : 1)) << row.name;
+        EXPECT_EQ(treeOf(root), std::vector<std::string>{}) << row.name;
+        if (row.inDigest > 0) {
+            EXPECT_EQ(files.chunks, row.inDigest) << row.name;
+        }
+        // The next call, with a token of its own, is not affected.
+        EXPECT_EQ(readFile(cache.localFile(record, policy, std::stop_source().get_token())),
+                  row.body)
+            << row.name;
+    }
 }
 
 }  // namespace

@@ -35,21 +35,29 @@ std::string manifest(const std::string& videoUrl, const Lines& ids) {
     return json + "]";
 }
 
-// Records what the resolver reports; cancels once `cancelled` is set.
+// Records what the resolver reports.
 struct Reports : ResolutionReporting {
     void log(const std::string& message) override { lines.push_back(message); }
     void downloadProgress(const std::string& title, int percent) override {
         progress.push_back(title + " " + std::to_string(percent));
     }
-    bool isCancelled() const override { return cancelled; }
     Lines lines, progress;
-    bool cancelled = false;
+};
+
+// The real file system, with a hook at the start of each digest.
+struct DigestHook : FileManager {
+    bool readChunks(const fs::path& path, std::size_t chunkSize,
+                    const std::function<void(std::span<const std::byte>)>& consume) const override {
+        digestStarts();
+        return FileManager::readChunks(path, chunkSize, consume);
+    }
+    std::function<void()> digestStarts = [] {};
 };
 
 // A fresh checkout (root/web/public) and cache (root/cache); the remote
 // manifest and the downloads are fakes, everything else is real.
 class WallpaperResolverTest : public testing::Test {
-  protected:
+  public:
     WallpaperResolverTest() {
         ::setenv("XDG_CACHE_HOME", (directory / "cache").c_str(), 1);
         fs::create_directories(directory / "web/public/api");
@@ -65,15 +73,16 @@ class WallpaperResolverTest : public testing::Test {
     std::string resolve(const std::string& id) {
         struct Remote : ManifestDataLoading {
             explicit Remote(WallpaperResolverTest& t) : t(t) {}
-            std::string loadData(const Url&) override {
+            std::string loadData(const Url&, std::stop_token) override {
                 ++t.remoteLoads;
+                t.remoteLoaded();
                 return t.remote ? *t.remote : throw std::runtime_error("connection refused");
             }
             WallpaperResolverTest& t;
         };
         struct Downloader : FileDownloading {
             explicit Downloader(WallpaperResolverTest& t) : t(t) {}
-            void download(const Url&, const fs::path& to, std::int64_t) override {
+            void download(const Url&, const fs::path& to, std::int64_t, std::stop_token) override {
                 ++t.downloads;
                 t.resolver->downloadProgressed(5, -1);
                 t.resolver->downloadProgressed(5, 11);
@@ -87,15 +96,17 @@ class WallpaperResolverTest : public testing::Test {
         resolver = std::make_unique<WallpaperResolver>(WallpaperResolver::Setup{
             .manifestEndpoint = *Url::parse(site + "/api/wallpapers.json"),
             .remoteLoader = std::make_unique<Remote>(*this),
-            .localManifestURL = Url::fileURL(publicRoot / "api/wallpapers.json"),
+            .localManifestURL =
+                checkout ? std::optional(Url::fileURL(publicRoot / "api/wallpapers.json"))
+                         : std::nullopt,
             .localLoader = std::make_unique<URLManifestDataLoader>(),
-            .webPublicRoot = publicRoot,
+            .webPublicRoot = checkout ? std::optional(publicRoot) : std::nullopt,
             .policy = DownloadPolicy({"gallery.test"}, DownloadPolicy::defaultMaxBytes),
             .downloader = std::make_unique<Downloader>(*this),
-            .fileManager = &FileManager::standard(),
+            .fileManager = &files,
         });
         try {
-            resolved = resolver->resolve(id, reports);
+            resolved = resolver->resolve(id, reports, stop.get_token());
             const std::string played = resolved->video.string();
             return joined("{root}", played.substr(directory.path().string().size()));
         } catch (const std::exception& error) {
@@ -104,9 +115,13 @@ class WallpaperResolverTest : public testing::Test {
     }
 
     test::TemporaryDirectory directory;
+    bool checkout = true;               // false: the resolver is told of no checkout
     std::optional<std::string> remote;  // none: loading it fails
+    std::function<void()> remoteLoaded = [] {};
     std::function<void()> downloadEnds = [] {};
     int remoteLoads = 0, downloads = 0;
+    DigestHook files;
+    std::stop_source stop;
     Reports reports;
     std::unique_ptr<WallpaperResolver> resolver;
     std::optional<ResolvedWallpaper> resolved;
@@ -261,24 +276,105 @@ TEST_F(WallpaperResolverTest, WhenNoCheckoutFileTurnsUpTheCachesErrorStandsUncha
     EXPECT_TRUE(reports.lines.empty());
 }
 
-// ---- Cancelling ----------------------------------------------------------
+// ---- Without a checkout --------------------------------------------------
 
-TEST_F(WallpaperResolverTest, ACancelledDownloadEndsTheResolutionWithoutAFallback) {
+// The files of a checkout lie where the fixture's would be, and count for nothing.
+TEST_F(WallpaperResolverTest, WithoutACheckoutItsManifestAndAssetsAreNeverUsed) {
+    checkout = false;
+    write("assets/a.mp4");
+    write("api/wallpapers.json", manifest(site + "/assets/a.mp4", {"alpha", "beta"}));
+    remote = manifest(site + "/assets/a.mp4", {"alpha"});
+    EXPECT_EQ(resolve("alpha"),
+              joined("{root}/cache/Lumivo/wallpapers/alpha-", digest.substr(0, 12)) + ".mp4");
+    EXPECT_TRUE(reports.lines.empty());
+    EXPECT_EQ(remoteLoads, 1);
+    EXPECT_EQ(downloads, 1);
+    EXPECT_FALSE(resolver->checkoutFile(*Url::parse(site + "/assets/a.mp4")));
+    EXPECT_EQ(resolve("beta"), "! No wallpaper in manifest for id beta.");
+}
+
+TEST_F(WallpaperResolverTest, WithoutACheckoutTheRemoteManifestsFailureIsTheErrorShown) {
+    checkout = false;
+    write("api/wallpapers.json", manifest(site + "/assets/a.mp4", {"alpha"}));
+    EXPECT_EQ(resolve("alpha"), "! Could not read wallpaper manifest: connection refused");
+    EXPECT_TRUE(reports.lines.empty());
+}
+
+TEST_F(WallpaperResolverTest, WithoutACheckoutAFailedDownloadHasNoFallback) {
+    checkout = false;
     remote = manifest(site + "/assets/a.mp4", {"alpha"});
     downloadEnds = [&] {
         write("assets/a.mp4");
-        reports.cancelled = true;
-        throw HelperError::downloadFailed("Download was cancelled.");
+        throw HelperError::downloadFailed("network down");
     };
-    EXPECT_EQ(resolve("alpha"), cancelled);
+    EXPECT_EQ(resolve("alpha"), "! Wallpaper download failed: network down");
     EXPECT_TRUE(reports.lines.empty());
 }
 
-TEST_F(WallpaperResolverTest, ACancelledManifestLoadSkipsTheLocalFallback) {
-    reports.cancelled = true;
+// ---- Stopping ------------------------------------------------------------
+
+struct StopCase {
+    const char* name;
+    // Requests the stop at one stage of the resolution.
+    std::function<void(WallpaperResolverTest&)> arrange;
+    int remoteLoads;
+    int downloads;
+};
+
+class Stopping : public WallpaperResolverTest, public testing::WithParamInterface<StopCase> {};
+
+// Nothing falls back, nothing fails and nothing stays in the cache, and the
+// next resolution, with a token of its own, is not affected.
+TEST_P(Stopping, EndsTheResolutionQuietlyAtEveryStage) {
+    const StopCase& c = GetParam();
+    remote = manifest(site + "/assets/a.mp4", {"alpha"});
+    c.arrange(*this);
     EXPECT_EQ(resolve("alpha"), cancelled);
     EXPECT_TRUE(reports.lines.empty());
+    EXPECT_EQ(remoteLoads, c.remoteLoads);
+    EXPECT_EQ(downloads, c.downloads);
+    EXPECT_EQ(test::treeOf(directory / "cache/Lumivo/wallpapers"), Lines{});
+
+    stop = std::stop_source();
+    remote = manifest(site + "/assets/a.mp4", {"alpha"});
+    remoteLoaded = downloadEnds = [] {};
+    files.digestStarts = [] {};
+    fs::remove_all(directory / "web/public/assets");
+    EXPECT_EQ(resolve("alpha"),
+              joined("{root}/cache/Lumivo/wallpapers/alpha-", digest.substr(0, 12)) + ".mp4");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    WallpaperResolverTest, Stopping,
+    testing::Values(
+        StopCase{"BeforeItStarts", [](WallpaperResolverTest& t) { t.stop.request_stop(); }, 0, 0},
+        // The manifest arrived all the same, or its load failed on the stop;
+        // either way the local manifest is not tried.
+        StopCase{"WhileTheManifestLoads",
+                 [](WallpaperResolverTest& t) { t.remoteLoaded = [&t] { t.stop.request_stop(); }; },
+                 1, 0},
+        StopCase{"WhenTheManifestLoadFails",
+                 [](WallpaperResolverTest& t) {
+                     t.remote.reset();
+                     t.remoteLoaded = [&t] { t.stop.request_stop(); };
+                 },
+                 1, 0},
+        // A checkout file that turns up meanwhile is no fallback either.
+        StopCase{"DuringTheDownload",
+                 [](WallpaperResolverTest& t) {
+                     t.downloadEnds = [&t] {
+                         t.write("assets/a.mp4");
+                         t.stop.request_stop();
+                         throw HelperError::downloadCancelled();
+                     };
+                 },
+                 1, 1},
+        StopCase{"WhileTheDownloadIsChecked",
+                 [](WallpaperResolverTest& t) {
+                     t.files.digestStarts = [&t] { t.stop.request_stop(); };
+                 },
+                 1, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumivo

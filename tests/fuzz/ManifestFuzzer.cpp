@@ -14,7 +14,7 @@ namespace {
 class BytesLoader : public lumivo::ManifestDataLoading {
   public:
     explicit BytesLoader(std::string bytes) : bytes_(std::move(bytes)) {}
-    std::string loadData(const lumivo::Url&) override { return bytes_; }
+    std::string loadData(const lumivo::Url&, std::stop_token) override { return bytes_; }
 
   private:
     std::string bytes_;
