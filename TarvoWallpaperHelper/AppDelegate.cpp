@@ -29,6 +29,7 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       startAtLogin(std::move(platform.autostart)),
       player(std::move(platform.player)),
       pause(std::move(platform.pause)),
+      shellIntegration(std::move(platform.shellIntegration)),
       applies(
           this, resolver, worker, sources.setProgressHandler,
           [this](const std::string& message) { log(message); },
@@ -130,6 +131,14 @@ void AppDelegate::finishLaunching(bool atLogin) {
     if (pause) {
         pause->followSession(QDBusConnection::sessionBus(), QDBusConnection::systemBus());
     }
+    if (shellIntegration) {
+        shellIntegration->onChanged([this] {
+            menu.offerGnomeIntegration(shellIntegration->offersEnabling());
+            menu.update();
+        });
+        menu.offerGnomeIntegration(shellIntegration->offersEnabling());
+        menu.update();
+    }
     // At login the flag stays unset: the welcome waits for a start by hand.
     if (!atLogin && welcomeOpensGallery(*settings, *alerts)) {
         browser->open(galleryURL());
@@ -195,6 +204,8 @@ void AppDelegate::onMenu(MenuAction action) {
             return enqueueStep([this, action] { menu.chooseScreens(action); });
         case MenuAction::pauseWallpaper:
             return togglePause();
+        case MenuAction::enableGnomeIntegration:
+            return enableShellIntegration();
         case MenuAction::none:
             return;
     }
@@ -207,6 +218,23 @@ void AppDelegate::togglePause() {
         pause->setManual(!pause->manual());
         menu.update();
     }
+}
+
+// The Shell answers later; the wallpaper moves into its background once the
+// extension runs (the player follows the extension's state on its own).
+void AppDelegate::enableShellIntegration() {
+    if (!shellIntegration || quitting) {
+        return;
+    }
+    shellIntegration->enable([this](const std::optional<std::string>& problem) {
+        if (!problem) {
+            return log("GNOME integration enabled");
+        }
+        log(*problem);
+        if (!quitting) {
+            alerts->run(noticeAlert(*problem));
+        }
+    });
 }
 
 // The menu reads "Downloading..." while the resolver finds the record and the

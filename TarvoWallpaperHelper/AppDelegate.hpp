@@ -26,6 +26,7 @@
 #include "Outcome.hpp"
 #include "PauseControl.hpp"
 #include "SettingsStoring.hpp"
+#include "ShellIntegrating.hpp"
 #include "StartAtLogin.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
@@ -76,6 +77,9 @@ class AppDelegate : public QObject, public HelperCommands {
         // Rests `player` while nobody can see it, and "Pause Wallpaper"; absent,
         // no such menu item. Follows the session from launch on.
         std::unique_ptr<PauseControl> pause;
+        // GNOME Shell's wallpaper integration, for "Enable GNOME Integration";
+        // absent, no such menu item.
+        std::unique_ptr<ShellIntegrating> shellIntegration;
     };
 
     // Builds every component; loads, downloads and shows nothing. Throws when
@@ -137,6 +141,7 @@ class AppDelegate : public QObject, public HelperCommands {
     bool act(int answer);
     void onMenu(MenuAction action);
     void togglePause();
+    void enableShellIntegration();
     void log(const std::string& message);
     void terminateNow();
 
@@ -154,6 +159,7 @@ class AppDelegate : public QObject, public HelperCommands {
     StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
+    std::unique_ptr<ShellIntegrating> shellIntegration;
     TrayMenu menu{*settings, startAtLogin, *player, pause.get()};
 
     bool quitting = false;

@@ -11,6 +11,11 @@ PauseControl::PauseControl(WallpaperPlayer& player, const SettingsStoring& setti
     connect(&player_, &WallpaperPlayer::started, this, &PauseControl::onStarted);
     connect(&player_, &WallpaperPlayer::stopped, this, &PauseControl::onStopped);
     connect(&player_, &WallpaperPlayer::visibilityChanged, this, &PauseControl::decide);
+    // The same wallpaper on a new backend starts unpaused; what rests it still holds.
+    connect(&player_, &WallpaperPlayer::reopened, this, [this] {
+        told_ = false;
+        QMetaObject::invokeMethod(this, &PauseControl::decide, Qt::QueuedConnection);
+    });
 }
 
 PauseControl::~PauseControl() = default;

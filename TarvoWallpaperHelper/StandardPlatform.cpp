@@ -1,8 +1,12 @@
 #include "StandardPlatform.hpp"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QTimer>
 
 #include "DesktopBrowser.hpp"
+#include "GnomeDesktopShell.hpp"
+#include "GnomeIntegrationSwitch.hpp"
 #include "MessageBoxAlerts.hpp"
 #include "PauseControl.hpp"
 #include "SessionOutputs.hpp"
@@ -14,6 +18,32 @@
 #include "WallpaperPlayer.hpp"
 
 namespace lumivo {
+namespace {
+
+// GNOME's extension going on or off moves the wallpaper to the backend the
+// session then offers. A Shell that restarts goes and comes back within
+// seconds; the change is acted on once the state has held for a moment.
+void followShell(const std::shared_ptr<GnomeShellIntegration>& shell, WallpaperPlayer& player,
+                 std::shared_ptr<SessionOutputs> outputs) {
+    auto usable = [shell] {
+        return shell->shellRunning() && shell->status() == ExtensionStatus::enabled;
+    };
+    auto settle = new QTimer(&player);
+    settle->setSingleShot(true);
+    settle->setInterval(500);
+    auto opened = std::make_shared<bool>(usable());
+    QObject::connect(shell.get(), &GnomeShellIntegration::statusChanged, settle,
+                     qOverload<>(&QTimer::start));
+    QObject::connect(settle, &QTimer::timeout, &player, [&player, outputs, usable, opened] {
+        if (usable() != *opened) {
+            *opened = usable();
+            outputs->forget();
+            player.reopen();
+        }
+    });
+}
+
+}  // namespace
 
 AppDelegate::Sources StandardPlatform::sources() {
     FileManager& files = FileManager::standard();
@@ -38,11 +68,14 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     Logging* playbackLog = log.get();
     auto settings = std::make_unique<UserSettings>(
         [playbackLog](const std::string& message) { playbackLog->log(message); });
-    const SettingsStoring* stored = settings.get();
+    SettingsStoring* stored = settings.get();
+    auto shell = std::make_shared<GnomeShellIntegration>(QDBusConnection::sessionBus());
     auto outputs = std::make_shared<SessionOutputs>(
         [stored] { return stored->text("mainOutput").value_or(std::string()); },
-        [playbackLog](const std::string& line) { playbackLog->log(line); });
+        [playbackLog](const std::string& line) { playbackLog->log(line); }, *stored,
+        gnomeDesktopShell(shell));
     auto player = std::make_unique<WallpaperPlayer>([outputs] { return outputs->open(); });
+    followShell(shell, *player, outputs);
     QObject::connect(player.get(), &WallpaperPlayer::playbackFailed, player.get(),
                      [playbackLog](const QString& reason) {
                          playbackLog->log("Playback failed: " + reason.toStdString());
@@ -56,6 +89,7 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     AppDelegate::Platform platform;
     platform.player = std::move(player);
     platform.pause = std::move(pause);
+    platform.shellIntegration = std::make_unique<GnomeIntegrationSwitch>(shell);
     platform.alerts = std::make_unique<MessageBoxAlerts>();
     platform.browser = std::make_unique<DesktopBrowser>();
     platform.settings = std::move(settings);

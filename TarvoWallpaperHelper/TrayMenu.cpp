@@ -60,8 +60,8 @@ void TrayMenu::update() {
                                : mode == ScreenMode::MainScreenOnly  ? MenuAction::screensMain
                                                                      : MenuAction::screensAll;
     const std::optional<bool> paused = pause ? std::optional<bool>(pause->manual()) : std::nullopt;
-    const StatusMenu menu =
-        statusMenu(MenuState{isDownloading, currentTitle, paused, screens, startAtLogin.checked()});
+    const StatusMenu menu = statusMenu(MenuState{isDownloading, currentTitle, paused, screens,
+                                                 startAtLogin.checked(), gnomeIntegration});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

@@ -36,6 +36,8 @@ class TrayMenu {
     void chooseScreens(MenuAction choice);
     // Returns the error to show, if any.
     std::exception_ptr toggleStartAtLogin();
+    // Shown by the next update().
+    void offerGnomeIntegration(bool offered) { gnomeIntegration = offered; }
     void update();
 
   private:
@@ -49,6 +51,7 @@ class TrayMenu {
     std::unique_ptr<StatusItemShowing> statusItem;
     std::optional<std::string> currentTitle;
     bool isDownloading = false;
+    bool gnomeIntegration = false;
     ProgressToolTip progress;
 };
 

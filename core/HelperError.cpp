@@ -49,7 +49,8 @@ std::string compose(HelperError::Case kind, const std::optional<std::string>& pa
         case C::unreadableFile:
             return "Wallpaper file does not exist or is not readable.";
         case C::noMainScreen:
-            return "No main screen is available.";
+            return payload ? "No main screen is available. " + text
+                           : std::string("No main screen is available.");
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace lumivo {
 
@@ -56,6 +57,10 @@ class HelperError : public std::exception {
     static HelperError outsideAssetRoot() { return HelperError(Case::outsideAssetRoot); }
     static HelperError unreadableFile() { return HelperError(Case::unreadableFile); }
     static HelperError noMainScreen() { return HelperError(Case::noMainScreen); }
+    // No screen, with what the user can do about it after the usual sentence.
+    static HelperError noMainScreen(std::string remedy) {
+        return HelperError(Case::noMainScreen, std::move(remedy));
+    }
 
     // What a transfer ended by a cancel throws: downloadFailed("Download was
     // cancelled.") and manifestLoadFailed("the load was cancelled").

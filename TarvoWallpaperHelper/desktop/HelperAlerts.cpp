@@ -31,4 +31,10 @@ AlertRequest errorAlert(const std::string& description) {
     };
 }
 
+AlertRequest noticeAlert(const std::string& text) {
+    return AlertRequest{
+        std::string(HelperConstants::appName), text, AlertRequest::Style::informational, {"OK"}, 0,
+    };
+}
+
 }  // namespace lumivo

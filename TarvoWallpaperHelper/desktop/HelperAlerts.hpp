@@ -20,4 +20,7 @@ bool welcomeOpensGallery(SettingsStoring& settings, Alerting& alerts);
 // "Open Gallery" (0), "Quit" (1) or "Cancel" (2), which Escape also answers.
 AlertRequest errorAlert(const std::string& description);
 
+// A notice the user acts on outside the helper (log in again): "OK" only.
+AlertRequest noticeAlert(const std::string& text);
+
 }  // namespace lumivo

@@ -51,6 +51,10 @@ StatusMenu statusMenu(const MenuState& state) {
         extras.push_back(
             checkable("Start at Login", *state.startAtLogin, MenuAction::startAtLogin));
     }
+    if (state.offerGnomeIntegration) {
+        extras.push_back(
+            item("Enable GNOME Integration", '\0', true, MenuAction::enableGnomeIntegration));
+    }
     menu.push_back(separator());
     if (!extras.empty()) {
         menu.insert(menu.end(), extras.begin(), extras.end());

@@ -18,6 +18,7 @@ enum class MenuAction {
     screensSpan,
     screensMain,
     startAtLogin,
+    enableGnomeIntegration,
     quit,
 };
 
@@ -51,13 +52,15 @@ struct MenuState {
     std::optional<MenuAction> screens;
     // "Start at Login", checked while the autostart entry exists.
     std::optional<bool> startAtLogin;
+    // "Enable GNOME Integration", while GNOME Shell's extension is installed but off.
+    bool offerGnomeIntegration = false;
 };
 
 // The tray menu for the helper's state: a disabled status line ("Downloading..."
 // while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
 // Updates; then the optional group (Pause Wallpaper, enabled while a title is
-// set; Screens; Start at Login);
+// set; Screens; Start at Login; Enable GNOME Integration);
 // then Quit Helper, with separators between the groups.
 StatusMenu statusMenu(const MenuState& state);
 

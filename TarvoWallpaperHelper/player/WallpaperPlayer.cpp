@@ -23,7 +23,30 @@ void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
         throw HelperError::noMainScreen();
     }
     std::unique_ptr<Outputs> outputs = makeOutputs_();
+    open(std::move(outputs), videoPath);
+    emit started();
+}
+
+void WallpaperPlayer::reopen() {
+    if (file_.empty() || !makeOutputs_) {
+        return;
+    }
+    std::unique_ptr<Outputs> outputs;
+    try {
+        outputs = makeOutputs_();
+    } catch (const std::exception& error) {
+        release();
+        emit noted(QStringLiteral("Wallpaper display lost: ") + QString::fromUtf8(error.what()));
+        return;
+    }
+    open(std::move(outputs), std::filesystem::path(file_));
+    emit reopened();
+}
+
+void WallpaperPlayer::open(std::unique_ptr<Outputs> outputs,
+                           const std::filesystem::path& videoPath) {
     release();
+    file_ = videoPath;
     outputs_ = std::move(outputs);
     std::string note;
     core_ = std::make_unique<RenderCore>(videoPath, chooseRenderPath(*outputs_, note));
@@ -49,12 +72,12 @@ void WallpaperPlayer::start(const std::filesystem::path& videoPath) {
         core_.reset();
     });
     layOut();
-    emit started();
 }
 
 void WallpaperPlayer::stop() {
     const bool playing = isPlaying();
     release();
+    file_.clear();
     if (playing) {
         // What mpv freed stays resident in malloc's heap until trimmed; a
         // helper that idles should give it back.

@@ -47,6 +47,13 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     // nothing when idle.
     void stop() override;
 
+    // The display backend may have changed (GNOME Shell's extension went on
+    // or off): shows the current video again, from its start, through a
+    // newly opened backend. When none can be had the wallpaper is gone until
+    // the next reopen() that finds one (noted); stop() forgets the video.
+    // Nothing when no video was started.
+    void reopen();
+
     // Lays the wallpaper out anew when it plays; the video does not restart.
     void setScreenMode(ScreenMode mode) override;
     ScreenMode screenMode() const { return mode_; }
@@ -75,6 +82,8 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
   signals:
     // A new wallpaper plays (start() succeeded); hiddenMonitors() is current.
     void started();
+    // The same wallpaper plays again through a new backend (reopen()), unpaused.
+    void reopened();
     // stop() removed the wallpaper that played.
     void stopped();
     // hiddenMonitors() changed while the same wallpaper plays.
@@ -93,10 +102,12 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     bool layOut();
     bool coverHidden();
     void release();
+    void open(std::unique_ptr<Outputs> outputs, const std::filesystem::path& videoPath);
 
     OutputsFactory makeOutputs_;
     ScreenMode mode_ = ScreenMode::AllScreens;
     std::unique_ptr<Outputs> outputs_;
+    std::filesystem::path file_;        // the video of the last start, until stop()
     std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first
     std::vector<Monitor> shown_;
     std::future<void> loading_;  // prepare()'s; waited for on destruction

@@ -23,8 +23,8 @@ T* bind(wl_registry* registry, uint32_t name, const wl_interface& interface, uin
 }  // namespace
 
 LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
-                                     std::string mainOutput)
-    : mainOutput_(std::move(mainOutput)) {
+                                     std::string mainOutput, WallpaperSurfaces surfaces)
+    : mainOutput_(std::move(mainOutput)), surfaces_(surfaces) {
     const char* name = display ? display->c_str() : std::getenv("WAYLAND_DISPLAY");
     if (name != nullptr && *name != '\0') {
         display_ = std::make_shared<WaylandDisplay>(wl_display_connect(name));
@@ -35,7 +35,9 @@ LayerShellOutputs::LayerShellOutputs(const std::optional<std::string>& display,
     wl_display* connection = display_->get();
     registry_.reset(wl_display_get_registry(connection));
     wl_registry_add_listener(registry_.get(), &registryListener, this);
-    if (!waylandRoundTrip(connection, connectTimeoutMs) || !compositor_ || !shm_ || !layerShell_) {
+    if (!waylandRoundTrip(connection, connectTimeoutMs) || !compositor_ || !shm_ ||
+        !(surfaces_ == WallpaperSurfaces::shellToplevels ? wmBase_ != nullptr
+                                                         : layerShell_ != nullptr)) {
         throw HelperError::noMainScreen();
     }
     for (auto& output : outputs_) {
@@ -73,6 +75,11 @@ const wl_registry_listener LayerShellOutputs::registryListener = {
         },
 };
 
+// The Shell checks that a client still answers, or counts it as hung.
+const xdg_wm_base_listener LayerShellOutputs::wmBaseListener = {
+    .ping = [](void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); },
+};
+
 void LayerShellOutputs::addGlobal(uint32_t name, const char* interface, uint32_t version) {
     auto is = [&](const wl_interface& known) { return std::strcmp(interface, known.name) == 0; };
     wl_registry* registry = registry_.get();
@@ -86,9 +93,14 @@ void LayerShellOutputs::addGlobal(uint32_t name, const char* interface, uint32_t
         compositor_.reset(bind<wl_compositor>(registry, name, wl_compositor_interface, 4));
     } else if (is(wl_shm_interface) && !shm_) {
         shm_.reset(bind<wl_shm>(registry, name, wl_shm_interface, 1));
-    } else if (is(zwlr_layer_shell_v1_interface) && !layerShell_) {
+    } else if (is(zwlr_layer_shell_v1_interface) && !layerShell_ &&
+               surfaces_ != WallpaperSurfaces::shellToplevels) {
         layerShell_.reset(bind<zwlr_layer_shell_v1>(registry, name, zwlr_layer_shell_v1_interface,
                                                     std::min(version, 4u)));
+    } else if (is(xdg_wm_base_interface) && !wmBase_ &&
+               surfaces_ == WallpaperSurfaces::shellToplevels) {
+        wmBase_.reset(bind<xdg_wm_base>(registry, name, xdg_wm_base_interface, 1));
+        xdg_wm_base_add_listener(wmBase_.get(), &wmBaseListener, this);
     } else if (is(wp_viewporter_interface) && !viewporter_) {
         viewporter_.reset(bind<wp_viewporter>(registry, name, wp_viewporter_interface, 1));
     } else if (is(zxdg_output_manager_v1_interface) && !xdgOutputs_) {
@@ -199,7 +211,8 @@ std::vector<Output*> LayerShellOutputs::showOn(const std::vector<std::size_t>& i
             kept.push_back(std::move(*old));
         } else {
             LayerShellGlobals globals{compositor_.get(), shm_.get(), layerShell_.get(),
-                                      viewporter_.get()};
+                                      viewporter_.get(), wmBase_.get(),
+                                      surfaces_ == WallpaperSurfaces::bottomLayer};
             auto surface = std::make_unique<LayerShellOutput>(
                 globals, output.output(), *monitorOf(output), output.info().scale,
                 LayerShellOutput::Events{

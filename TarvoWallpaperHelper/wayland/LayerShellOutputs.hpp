@@ -13,6 +13,12 @@
 
 namespace lumivo {
 
+// Where the wallpaper's surfaces go: on the compositor's background layer
+// (wlr-layer-shell), on its bottom layer (KWin without the Plasma package),
+// or as toplevels that the Shell's extension shows in its own background
+// (GNOME).
+enum class WallpaperSurfaces { backgroundLayer, bottomLayer, shellToplevels };
+
 // The Wayland backend for compositors with wlr-layer-shell: the wl_outputs as
 // monitors (in the compositor's logical layout, sized in pixels) and a
 // background surface on each one shown on, over a connection of its own that
@@ -26,9 +32,11 @@ class LayerShellOutputs : public Outputs {
     // Connects to `display` (as for wl_display_connect; nullopt for
     // WAYLAND_DISPLAY). `mainOutput` names the output reported as primary
     // (none: the layout's first). Throws HelperError::noMainScreen() when no
-    // compositor answers or it lacks layer-shell, wl_compositor or wl_shm.
+    // compositor answers or it lacks layer-shell (xdg_wm_base for
+    // shellToplevels), wl_compositor or wl_shm.
     explicit LayerShellOutputs(const std::optional<std::string>& display = std::nullopt,
-                               std::string mainOutput = {});
+                               std::string mainOutput = {},
+                               WallpaperSurfaces surfaces = WallpaperSurfaces::backgroundLayer);
     ~LayerShellOutputs() override;
 
     std::vector<Monitor> monitors() const override;
@@ -49,6 +57,7 @@ class LayerShellOutputs : public Outputs {
         std::unique_ptr<LayerShellOutput> output;
     };
     static const wl_registry_listener registryListener;
+    static const xdg_wm_base_listener wmBaseListener;
     void addGlobal(uint32_t name, const char* interface, uint32_t version);
     void removeGlobal(uint32_t name);
     void outputDescribed(uint32_t global);
@@ -58,6 +67,7 @@ class LayerShellOutputs : public Outputs {
     void reportMonitors();
 
     std::string mainOutput_;
+    WallpaperSurfaces surfaces_;
     std::vector<Monitor> reported_;  // as monitorsChanged last told
     bool gpuBuffers_ = false;
     // Released bottom up: surfaces first, the display last (frame buffers
@@ -68,6 +78,7 @@ class LayerShellOutputs : public Outputs {
     WaylandProxy<wl_compositor> compositor_;
     WaylandProxy<wl_shm> shm_;
     WaylandProxy<zwlr_layer_shell_v1> layerShell_;
+    WaylandProxy<xdg_wm_base> wmBase_;
     WaylandProxy<wp_viewporter> viewporter_;
     WaylandProxy<zxdg_output_manager_v1> xdgOutputs_;
     std::unique_ptr<ForeignToplevels> toplevels_;          // where offered

@@ -12,6 +12,7 @@
 #include "viewporter-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 namespace lumivo {
 
@@ -43,6 +44,9 @@ LUMIVO_WAYLAND_RELEASE(wp_viewport, wp_viewport_destroy);
 LUMIVO_WAYLAND_RELEASE(zxdg_output_manager_v1, zxdg_output_manager_v1_destroy);
 LUMIVO_WAYLAND_RELEASE(zxdg_output_v1, zxdg_output_v1_destroy);
 LUMIVO_WAYLAND_RELEASE(zwlr_foreign_toplevel_handle_v1, zwlr_foreign_toplevel_handle_v1_destroy);
+LUMIVO_WAYLAND_RELEASE(xdg_wm_base, xdg_wm_base_destroy);
+LUMIVO_WAYLAND_RELEASE(xdg_surface, xdg_surface_destroy);
+LUMIVO_WAYLAND_RELEASE(xdg_toplevel, xdg_toplevel_destroy);
 #undef LUMIVO_WAYLAND_RELEASE
 
 template <>

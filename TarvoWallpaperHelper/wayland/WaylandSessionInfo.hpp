@@ -14,6 +14,7 @@ struct WaylandSessionInfo {
     bool viewporter = false;       // wp_viewporter
     bool shm = false;              // wl_shm
     bool xdgOutput = false;        // zxdg_output_manager_v1
+    bool kwin = false;             // KWin's own globals (org_kde_kwin_*)
     std::vector<WaylandOutputInfo> outputs;
 };
 

@@ -39,6 +39,8 @@ const wl_registry_listener registryListener = {
                 globals.info.viewporter = true;
             } else if (is(wl_shm_interface)) {
                 globals.info.shm = true;
+            } else if (std::strncmp(interface, "org_kde_kwin_", 13) == 0) {
+                globals.info.kwin = true;
             }
         },
     .global_remove = [](void*, wl_registry*, uint32_t) {},

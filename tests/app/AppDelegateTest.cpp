@@ -3,6 +3,7 @@
 
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "AppDelegate.hpp"
 #include "AppFakes.hpp"
@@ -57,8 +58,8 @@ struct Rig {
         AppDelegate::Sources sources{fake(), std::make_unique<URLManifestDataLoader>(), fake(),
                                      &files, nullptr};
         sources.setProgressHandler = [this](auto handler) { w.progress = std::move(handler); };
-        AppDelegate::Platform platform{fake(),  fake(),  fake(),       fake(), fake(),
-                                       nullptr, nullptr, std::nullopt, nullptr};
+        AppDelegate::Platform platform{fake(),  fake(),  fake(),       fake(),  fake(),
+                                       nullptr, nullptr, std::nullopt, nullptr, nullptr};
         platform.autostart.emplace(root / "config/autostart/app.lumivo.Helper.desktop",
                                    "/usr/bin/lumivo-helper");
         platform.makeStatusItem = [this, fake](auto handler, Logging&) {
@@ -66,6 +67,7 @@ struct Rig {
             return fake();
         };
         platform.terminate = [this] { ++w.terminations; };
+        platform.shellIntegration = std::move(shell);
         delegate = std::make_unique<AppDelegate>(HelperLocations::fromProjectRoot(projectRoot),
                                                  std::move(sources), std::move(platform));
         delegate->applicationDidFinishLaunching(atLogin);
@@ -133,6 +135,7 @@ struct Rig {
     fs::path projectRoot;  // the checkout the helper is given (root); empty for none
     World w;
     Files files{w};
+    std::unique_ptr<ShellIntegrating> shell;  // given to the next launch
     std::size_t launchLines = 0;
     std::unique_ptr<AppDelegate> delegate;
 };
@@ -632,6 +635,58 @@ TEST(AppDelegateTest, ARestoreWithoutAScreenIsLoggedAndRemembered) {
     EXPECT_TRUE(h.w.alerts.empty());
     EXPECT_EQ(h.status(), "No Wallpaper Playing");
     EXPECT_TRUE(h.remembered());
+}
+
+// GNOME Shell's extension as the tray sees it: offered or not, and what
+// enabling answers.
+struct FakeShell : ShellIntegrating {
+    bool offered = false;
+    std::optional<std::string> answer;
+    int enables = 0;
+    std::function<void()> changed;
+    bool offersEnabling() const override { return offered; }
+    void enable(std::function<void(std::optional<std::string>)> done) override {
+        ++enables;
+        done(answer);
+    }
+    void onChanged(std::function<void()> f) override { changed = std::move(f); }
+};
+
+bool menuOffersGnome(const Rig& h) {
+    const StatusMenu& menu = h.w.menus.back();
+    return std::any_of(menu.begin(), menu.end(), [](const MenuEntry& e) {
+        return e.title == "Enable GNOME Integration" &&
+               e.action == MenuAction::enableGnomeIntegration && e.enabled;
+    });
+}
+
+TEST(AppDelegateTest, EnableGnomeIntegrationFollowsTheShellAndSaysWhatStandsInTheWay) {
+    Rig h;
+    auto owned = std::make_unique<FakeShell>();
+    FakeShell& shell = *owned;
+    h.shell = std::move(owned);
+    h.launch();
+    EXPECT_FALSE(menuOffersGnome(h));
+    // Installed but off: offered as soon as the Shell says so.
+    shell.offered = true;
+    shell.changed();
+    EXPECT_TRUE(menuOffersGnome(h));
+
+    shell.answer = "log out and back in";
+    h.w.menuHandler(MenuAction::enableGnomeIntegration);
+    EXPECT_EQ(shell.enables, 1);
+    EXPECT_EQ(h.lines(), Lines{"log out and back in"});
+    ASSERT_EQ(h.w.alerts.size(), 1u);
+    EXPECT_EQ(h.w.alerts[0].informativeText, "log out and back in");
+    EXPECT_EQ(h.w.alerts[0].buttons, std::vector<std::string>{"OK"});
+
+    shell.answer.reset();
+    h.w.menuHandler(MenuAction::enableGnomeIntegration);
+    EXPECT_EQ(h.lines().back(), "GNOME integration enabled");
+    EXPECT_EQ(h.w.alerts.size(), 1u);
+    shell.offered = false;
+    shell.changed();
+    EXPECT_FALSE(menuOffersGnome(h));
 }
 
 TEST(AppDelegateTest, StartAtLoginTogglesTheEntryAndItsCheckMarkFollowsTheFile) {

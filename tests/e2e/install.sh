@@ -19,6 +19,13 @@ verify "helper installed" test -x "$PREFIX/libexec/lumivo-helper-app"
 verify "icon installed" test -s "$PREFIX/share/icons/hicolor/scalable/apps/app.lumivo.Helper.svg"
 verify "desktop entry is valid" desktop-file-validate "$PREFIX/share/applications/app.lumivo.Helper.desktop"
 verify "service file names the installed launcher" service_exec
+EXTENSION=$PREFIX/share/gnome-shell/extensions/lumivo-wallpaper@lumivo.app
+extension_installed() {
+    jq -e '.uuid == "lumivo-wallpaper@lumivo.app" and ."shell-version" == ["43", "44"]' \
+        "$EXTENSION/metadata.json" >/dev/null &&
+        diff -r "$(dirname "$0")/../../gnome-shell-extension" "$EXTENSION"
+}
+verify "the GNOME Shell extension is installed as GNOME 43 and 44 load it" extension_installed
 
 e2e_start_xvfb 640x360
 mkdir -p "$XDG_CONFIG_HOME/Lumivo"

@@ -20,7 +20,8 @@
 #   - a private session bus (DBUS_SESSION_BUS_ADDRESS), gone when the script ends;
 #   - E2E_TMP, a scratch directory removed at exit;
 #   - XDG_RUNTIME_DIR (mode 0700), HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME and
-#     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files;
+#     XDG_DATA_HOME inside E2E_TMP, so no test reads or writes the user's files
+#     (services the bus activates, such as dconf, get them too);
 #   - QT_QPA_PLATFORM=xcb;
 #   - DBUS_SYSTEM_BUS_ADDRESS naming no bus (e2e_start_system_bus sets a real one);
 #   - a trap that stops every process started through this library (Xvfb, Xorg,
@@ -63,6 +64,10 @@ export XDG_CONFIG_HOME="$E2E_TMP/home/.config" XDG_CACHE_HOME="$E2E_TMP/home/.ca
 export XDG_DATA_HOME="$E2E_TMP/home/.local/share"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
+# Services the private bus starts on demand (dconf, the Shell's helpers) get
+# these folders too, not the ones of the user who runs the tests.
+dbus-update-activation-environment HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_CACHE_HOME \
+    XDG_DATA_HOME >/dev/null 2>&1
 export QT_QPA_PLATFORM=xcb
 # No system bus unless e2e_start_system_bus starts a private one: the helper
 # must not read this machine's lock or power state (on battery, it would rest).
@@ -531,4 +536,174 @@ e2e_run_sway() {
 # e2e_sway_has_output NAME : sway lists an enabled output NAME.
 e2e_sway_has_output() {
     swaymsg -t get_outputs -r | jq -e --arg n "$1" 'any(.[]; .name == $n and .active)' >/dev/null
+}
+
+# ---- GNOME Shell -------------------------------------------------------------
+# e2e_start_gnome_shell [--x11] [--extension DIR]... SIZE... : a headless GNOME
+# Shell (Wayland) with one virtual monitor per SIZE (WIDTHxHEIGHT, default one
+# 1280x720), placed left to right, each extension folder DIR installed under
+# XDG_DATA_HOME (named after the uuid in its metadata.json) and enabled
+# before the start.
+# Without --x11 it runs without XWayland. It runs as the caller, on a private
+# system bus (e2e_start_system_bus) with logind mocked by python3-dbusmock,
+# in the private HOME and session bus of this library, with animations off
+# and no welcome tour; it starts in the overview. Waits until the Shell has
+# started. Exports WAYLAND_DISPLAY (the socket's name in XDG_RUNTIME_DIR),
+# E2E_SHELL_PID and E2E_SHELL_LOG; with --x11 also E2E_XWAYLAND_DISPLAY and
+# XAUTHORITY for its XWayland (DISPLAY is left alone). Needs gnome-shell 43.
+e2e_start_gnome_shell() {
+    local x11=--no-x11 sizes=() uuids=() monitors=() size uuid
+    while [ $# -gt 0 ]; do
+        case $1 in
+        --x11) x11= ;;
+        --extension)
+            uuid=$(jq -r .uuid "$2/metadata.json")
+            uuids+=("'$uuid'")
+            mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
+            cp -r "$2" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
+            shift
+            ;;
+        *) sizes+=("$1") ;;
+        esac
+        shift
+    done
+    [ ${#sizes[@]} -gt 0 ] || sizes=(1280x720)
+    for size in "${sizes[@]}"; do monitors+=(--virtual-monitor "$size"); done
+    [ -n "${DBUS_SYSTEM_BUS_ADDRESS:-}" ] && [ -S "${DBUS_SYSTEM_BUS_ADDRESS#unix:path=}" ] ||
+        e2e_start_system_bus
+    e2e_spawn /usr/bin/python3 -m dbusmock --system --template logind >"$E2E_TMP/logind.log" 2>&1
+    e2e_wait_for 10 gdbus introspect --system --dest org.freedesktop.login1 \
+        --object-path /org/freedesktop/login1 >/dev/null 2>&1 || {
+        echo "e2e: the mocked logind did not start:" >&2
+        cat "$E2E_TMP/logind.log" >&2
+        exit 1
+    }
+    local IFS=,
+    gsettings set org.gnome.shell enabled-extensions "[${uuids[*]}]"
+    unset IFS
+    gsettings set org.gnome.shell welcome-dialog-last-shown-version "'999'"
+    gsettings set org.gnome.desktop.interface enable-animations false
+    export E2E_SHELL_LOG=$E2E_TMP/gnome-shell.log
+    # The Shell would hand the session's variables to a session manager; there is none.
+    e2e_spawn env -u DISPLAY -u WAYLAND_DISPLAY XDG_SESSION_TYPE=wayland \
+        gnome-shell --headless --wayland $x11 "${monitors[@]}" \
+        --wayland-display "lumivo-e2e-$$" >"$E2E_SHELL_LOG" 2>&1
+    export E2E_SHELL_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 60 grep -q 'GNOME Shell started' "$E2E_SHELL_LOG"; then
+        echo "e2e: gnome-shell did not start:" >&2
+        tail -n 30 "$E2E_SHELL_LOG" >&2
+        exit 1
+    fi
+    export WAYLAND_DISPLAY=lumivo-e2e-$$
+    if [ -z "$x11" ]; then
+        export E2E_XWAYLAND_DISPLAY
+        E2E_XWAYLAND_DISPLAY=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' \
+            "$E2E_SHELL_LOG" | head -n1)
+        local auth
+        for auth in "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.*; do export XAUTHORITY=$auth; done
+        [ -n "$E2E_XWAYLAND_DISPLAY" ] || {
+            echo "e2e: gnome-shell started no XWayland" >&2
+            exit 1
+        }
+    fi
+}
+
+# ---- KDE Plasma -------------------------------------------------------------
+# e2e_start_kwin_wayland [OUTPUTS] : kwin_wayland on virtual outputs of
+# 1280x720 side by side (default 1), then exports WAYLAND_DISPLAY and
+# QT_QPA_PLATFORM=wayland (also into the session bus's activation
+# environment: kactivitymanagerd, which the bus starts for plasmashell, must
+# reach the compositor) and unsets DISPLAY. KWin runs as a plain copy of the
+# binary, whose file capability containers refuse, and lets tests take
+# screenshots and fake input without asking.
+e2e_start_kwin_wayland() {
+    local outputs=${1:-1} socket=lumivo-kwin-$$
+    export KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 KWIN_WAYLAND_NO_PERMISSION_CHECKS=1
+    cp /usr/bin/kwin_wayland "$E2E_TMP/kwin_wayland"
+    e2e_spawn env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u DISPLAY \
+        "$E2E_TMP/kwin_wayland" --virtual --width 1280 --height 720 --output-count "$outputs" \
+        --socket "$socket" --no-lockscreen >"$E2E_TMP/kwin.log" 2>&1
+    E2E_KWIN_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 20 test -S "$XDG_RUNTIME_DIR/$socket" ||
+        ! e2e_wait_for 20 e2e_bus_has org.kde.KWin; then
+        echo "e2e: kwin_wayland did not start:" >&2
+        cat "$E2E_TMP/kwin.log" >&2
+        exit 1
+    fi
+    export WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland
+    unset DISPLAY
+    dbus-update-activation-environment WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_RUNTIME_DIR \
+        KWIN_SCREENSHOT_NO_PERMISSION_CHECKS
+}
+
+# e2e_start_kwin_x11 [WIDTHxHEIGHT] : Xvfb (see e2e_start_xvfb) with kwin_x11
+# (a plain copy too) as its window manager; QT_QPA_PLATFORM=xcb.
+e2e_start_kwin_x11() {
+    e2e_start_xvfb "${1:-1280x720}"
+    export QT_QPA_PLATFORM=xcb
+    unset WAYLAND_DISPLAY
+    dbus-update-activation-environment DISPLAY QT_QPA_PLATFORM XDG_RUNTIME_DIR
+    cp /usr/bin/kwin_x11 "$E2E_TMP/kwin_x11"
+    e2e_spawn "$E2E_TMP/kwin_x11" --replace >"$E2E_TMP/kwin.log" 2>&1
+    E2E_KWIN_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 20 e2e_bus_has org.kde.KWin; then
+        echo "e2e: kwin_x11 did not start:" >&2
+        cat "$E2E_TMP/kwin.log" >&2
+        exit 1
+    fi
+}
+
+# e2e_start_plasmashell [DATA_DIR] : plasmashell in the running KWin, with
+# DATA_DIR (say, a build tree's share/) searched first for Plasma packages;
+# returns once its desktops answer scripts. Log in "$E2E_TMP/plasmashell.log".
+e2e_start_plasmashell() {
+    [ -z "${1:-}" ] || export XDG_DATA_DIRS="$1:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
+    e2e_spawn plasmashell --no-respawn >"$E2E_TMP/plasmashell.log" 2>&1
+    E2E_PLASMASHELL_PID=$E2E_LAST_PID
+    if ! e2e_wait_for 60 e2e_plasma_desktops_ready; then
+        echo "e2e: plasmashell did not start:" >&2
+        tail -n 40 "$E2E_TMP/plasmashell.log" >&2
+        exit 1
+    fi
+}
+e2e_plasma_desktops_ready() { [ -n "$(e2e_plasma_script 'print(desktops().length)')" ]; }
+
+# e2e_plasma_script CODE : runs CODE in plasmashell's desktop scripting and
+# prints what it printed.
+e2e_plasma_script() {
+    qdbus org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1" 2>/dev/null
+}
+
+# e2e_bus_has NAME : NAME has an owner on the session bus.
+e2e_bus_has() {
+    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+        --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
+}
+
+# e2e_kwin_stacking : KWin's windows from bottom to top, one a line:
+# "<pid> <desktop window: true|false> <resource class> <caption>", through a
+# KWin script (its output goes to KWin's log).
+e2e_kwin_stacking() {
+    local mark script id
+    mark=stack-$RANDOM-$RANDOM
+    script=$E2E_TMP/$mark.js
+    cat >"$script" <<JS
+var list = workspace.clientList().slice();
+list.sort(function (a, b) { return a.stackingOrder - b.stackingOrder; });
+var lines = [];
+for (var i = 0; i < list.length; ++i) {
+    var c = list[i];
+    lines.push("$mark " + c.pid + " " + c.desktopWindow + " " + c.resourceClass + " " + c.caption);
+}
+print(lines.join("\\n") + "\\n$mark end");
+JS
+    id=$(gdbus call --session --dest org.kde.KWin --object-path /Scripting \
+        --method org.kde.kwin.Scripting.loadScript "$script" "$mark" | tr -dc '0-9')
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting \
+        --method org.kde.kwin.Scripting.start >/dev/null
+    e2e_wait_for 5 grep -q "$mark end" "$E2E_TMP/kwin.log" || return 1
+    grep -o "$mark .*" "$E2E_TMP/kwin.log" | grep -v "$mark end" | sed "s/^$mark //"
+    gdbus call --session --dest org.kde.KWin --object-path /Scripting \
+        --method org.kde.kwin.Scripting.unloadScript "$mark" >/dev/null 2>&1
+    : "$id"
 }

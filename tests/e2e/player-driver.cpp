@@ -18,14 +18,17 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <string>
 
+#include "GnomeDesktopShell.hpp"
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
 #include "SessionOutputs.hpp"
+#include "UserSettings.hpp"
 #include "WallpaperPlayer.hpp"
 
 namespace {
@@ -96,10 +99,14 @@ class Driver {
     }
 
   private:
-    // The helper's choice of display backend: layer-shell on a Wayland
-    // compositor that has it, else X11.
-    lumivo::SessionOutputs outputs_{[] { return std::string(); },
-                                    [](const std::string& line) { say("event note " + line); }};
+    // The helper's choice of display backend, as the helper makes it; Plasma's
+    // desktops replaced are remembered in the user's settings, as the helper's.
+    lumivo::UserSettings settings_{[](const std::string& line) { say("event note " + line); }};
+    lumivo::SessionOutputs outputs_{
+        [] { return std::string(); }, [](const std::string& line) { say("event note " + line); },
+        settings_,
+        lumivo::gnomeDesktopShell(
+            std::make_shared<lumivo::GnomeShellIntegration>(QDBusConnection::sessionBus()))};
     lumivo::WallpaperPlayer player_{[this] { return outputs_.open(); }};
     QElapsedTimer sinceStart_;
 };

@@ -1,0 +1,20 @@
+#include "ShellMonitors.hpp"
+
+#include <algorithm>
+
+namespace lumivo {
+
+std::vector<bool> coveredByShell(const std::vector<Monitor>& shown,
+                                 const std::vector<ShellMonitor>& reported) {
+    std::vector<bool> covered;
+    covered.reserve(shown.size());
+    for (const Monitor& monitor : shown) {
+        const auto match = std::find_if(reported.begin(), reported.end(), [&](const auto& r) {
+            return r.geometry.x == monitor.geometry.x && r.geometry.y == monitor.geometry.y;
+        });
+        covered.push_back(match != reported.end() && match->covered);
+    }
+    return covered;
+}
+
+}  // namespace lumivo

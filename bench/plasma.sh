@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Playback inside KDE Plasma: the helper's frames shown by the wallpaper
+# package on every desktop (one decode, shared memory) against the peers'
+# way, the video played inside each desktop by QtMultimedia
+# (bench/plasma-peer: Video, muted, looping, cropped to fill). plasmashell in
+# kwin_wayland on virtual 1280x720 outputs; the clip is 1080p30 H.264,
+# generated here. Scenes: one output, two outputs.
+# Figures, medians of ROUNDS (default 3) rounds, ours and the peer
+# interleaved; CPU of helper + plasmashell + KWin (the peer: plasmashell +
+# KWin) from utime+stime over MEASURE_SECONDS (default 8) after a 1 s settle;
+# first frame, from the apply sent (the peer: its plugin set) to the clip's
+# colours on screen in KWin's screenshots (plasma-bed wait-video, which takes
+# them one after the other), median of STARTS (default 5), one output.
+# Usage: bench/plasma.sh [build-dir]   (default $LUMIVO_BUILD_DIR or build)
+BUILD=$(realpath "${1:-${LUMIVO_BUILD_DIR:-build}}")
+source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
+source "$(dirname "$0")/lib.sh"
+set -e
+
+HELPER=$BUILD/tests/plasma/lumivo-helper-plasma-e2e
+BED=$BUILD/tests/plasma/plasma-bed
+PACKAGES=$BUILD/plasma-wallpaper/share
+for needed in "$HELPER" "$BED" "$PACKAGES/plasma/wallpapers/app.lumivo.wallpaper"; do
+    [ -e "$needed" ] || {
+        echo "plasma.sh: $needed is not built" >&2
+        exit 1
+    }
+done
+ROUNDS=${ROUNDS:-3}
+MEASURE=${MEASURE_SECONDS:-8}
+STARTS=${STARTS:-5}
+
+# The helper's checkout (its project root is compiled in) with the clip.
+ROOT=$BUILD/tests/plasma/plasma-gallery
+rm -rf "$ROOT"
+trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
+mkdir -p "$ROOT/web/public/api" "$ROOT/web/public/assets/wallpapers"
+CLIP=$ROOT/web/public/assets/wallpapers/local.mp4
+ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30:duration=4 \
+    -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p -g 60 "$CLIP"
+echo "[$(e2e_record local "Local Clip" https://localhost/assets/wallpapers/local.mp4 "$CLIP")]" \
+    >"$ROOT/web/public/api/wallpapers.json"
+mkdir -p "$XDG_CONFIG_HOME/Lumivo" "$XDG_DATA_HOME/plasma/wallpapers"
+printf '[General]\nhasShownWelcome=true\n' >"$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf"
+cp -r "$(dirname "$0")/plasma-peer" "$XDG_DATA_HOME/plasma/wallpapers/app.lumivo.bench.qtmultimedia"
+LOG=$E2E_TMP/helper.log
+
+set_plugin() { # PLUGIN [SOURCE]
+    e2e_plasma_script "desktops().forEach(function (d) {
+        d.currentConfigGroup = ['Wallpaper', '$1', 'General'];
+        if ('${2:-}') d.writeConfig('Source', '${2:-}');
+        d.wallpaperPlugin = '$1'; })" >/dev/null
+}
+plugins_are() { [ "$(e2e_plasma_script 'desktops().forEach(function (d) { print(d.wallpaperPlugin + "\n"); })' | grep . | sort -u)" = "$1" ]; }
+area() { convert "$1" -crop 800x400+240+100 +repage rgb:- | md5sum | cut -c1-32; }
+# Both screenshots of the first desktop's middle differ: the video moves.
+moving() {
+    "$BED" screenshot "$E2E_TMP/a.png" && sleep 0.2 && "$BED" screenshot "$E2E_TMP/b.png" &&
+        [ "$(area "$E2E_TMP/a.png")" != "$(area "$E2E_TMP/b.png")" ]
+}
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+scene() { # OUTPUTS : sets OURS and PEER (one "<cpu>" line per round)
+    OURS=() PEER=()
+    e2e_start_kwin_wayland "$1"
+    e2e_start_plasmashell "$PACKAGES"
+    if [ -z "${HELPER_PID:-}" ]; then
+        # One helper for both scenes: it opens its display anew for each apply.
+        e2e_spawn "$HELPER" 2>>"$LOG"
+        HELPER_PID=$E2E_LAST_PID
+        e2e_wait_for 10 grep -q 'Helper started' "$LOG"
+    fi
+    local round
+    for ((round = 0; round < ROUNDS; round++)); do
+        "$HELPER" lumivo://apply/local
+        e2e_wait_for 20 moving
+        OURS+=("$(measure "$HELPER_PID" "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" | cut -d' ' -f1)")
+        "$HELPER" lumivo://stop
+        e2e_wait_for 20 plugins_are org.kde.image
+        set_plugin app.lumivo.bench.qtmultimedia "file://$CLIP"
+        e2e_wait_for 20 moving
+        PEER+=("$(measure "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" | cut -d' ' -f1)")
+        set_plugin org.kde.image
+        e2e_wait_for 20 plugins_are org.kde.image
+    done
+}
+
+# first_frames : STARTS times each, ours then the peer's, in the running scene.
+first_frames() {
+    FIRST=() PEER_FIRST=()
+    local i start sender
+    for ((i = 0; i < STARTS; i++)); do
+        sleep 1
+        start=$(now_ms)
+        "$HELPER" lumivo://apply/local &
+        sender=$!
+        "$BED" wait-video 20000 >/dev/null
+        FIRST+=($(($(now_ms) - start)))
+        wait "$sender"
+        "$HELPER" lumivo://stop
+        e2e_wait_for 20 plugins_are org.kde.image
+        sleep 1
+        start=$(now_ms)
+        set_plugin app.lumivo.bench.qtmultimedia "file://$CLIP" &
+        sender=$!
+        "$BED" wait-video 20000 >/dev/null
+        PEER_FIRST+=($(($(now_ms) - start)))
+        wait "$sender"
+        set_plugin org.kde.image
+        e2e_wait_for 20 plugins_are org.kde.image
+    done
+}
+
+stop_scene() {
+    kill "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" 2>/dev/null || true
+    wait "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" 2>/dev/null || true
+    # kwin_wayland leaves its socket's lock behind only briefly.
+    e2e_wait_for 10 eval '! test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"' || true
+}
+
+scene 1
+ratio_line plasma_cpu_pct "$(printf '%s\n' "${OURS[@]}" | median)" qtmultimedia \
+    "$(printf '%s\n' "${PEER[@]}" | median)" "<=1.0"
+first_frames
+printf 'plasma_first_frame_ms %.0f peer=qtmultimedia %.0f target=value<300\n' \
+    "$(printf '%s\n' "${FIRST[@]}" | median)" "$(printf '%s\n' "${PEER_FIRST[@]}" | median)"
+stop_scene
+
+scene 2
+ratio_line plasma_cpu_2out_pct "$(printf '%s\n' "${OURS[@]}" | median)" 2xqtmultimedia \
+    "$(printf '%s\n' "${PEER[@]}" | median)" "<=0.7"

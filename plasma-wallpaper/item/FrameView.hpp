@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <QQuickItem>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "FrameLink.hpp"
+
+namespace lumivo {
+
+// The QML item of the Plasma wallpaper package (FrameView in the module
+// app.lumivo.wallpaper): shows the helper's frames for one desktop, scaled to
+// the item, and tells the helper whether windows cover it. Draws nothing
+// until the first frame and after the helper clears it or goes away. Must lie
+// over opaque black (see sharedImage()).
+class FrameView : public QQuickItem {
+    Q_OBJECT
+    // The containment id the helper wrote into the wallpaper's configuration
+    // ("Desktop"); nothing connects before it is set.
+    Q_PROPERTY(QString desktop READ desktop WRITE setDesktop NOTIFY desktopChanged)
+    Q_PROPERTY(bool covered READ covered WRITE setCovered NOTIFY coveredChanged)
+    Q_PROPERTY(bool connected READ connected NOTIFY connectedChanged)
+    Q_PROPERTY(bool showing READ showing NOTIFY showingChanged)
+
+  public:
+    explicit FrameView(QQuickItem* parent = nullptr);
+
+    QString desktop() const { return desktop_; }
+    void setDesktop(const QString& desktop);
+    bool covered() const { return covered_; }
+    void setCovered(bool covered);
+    bool connected() const { return link_.connected(); }
+    bool showing() const { return showing_; }
+
+  signals:
+    void desktopChanged();
+    void coveredChanged();
+    void connectedChanged();
+    void showingChanged();
+
+  protected:
+    QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
+
+  private:
+    struct Shown {
+        std::shared_ptr<MappedCanvas> canvas;
+        FrameMessage frame;
+    };
+    void frameArrived(std::shared_ptr<MappedCanvas> canvas, FrameMessage frame);
+    void cleared();
+    void setShowing(bool showing);
+    // The frame's pixels where the helper drew them, for a texture.
+    static QImage sharedImage(const Shown& shown);
+
+    QString desktop_;
+    bool covered_ = false;
+    bool showing_ = false;
+    FrameLink link_;
+    // Read by the scene graph while the GUI thread waits for it. A frame's
+    // slot is released once the next one is on screen, or when a later frame
+    // replaces it before it was drawn.
+    std::optional<Shown> pending_;
+    std::optional<Shown> held_;  // on screen
+    bool clear_ = false;
+};
+
+}  // namespace lumivo

@@ -1,0 +1,10 @@
+// main() for the tests that need a QCoreApplication (event loop, QJSEngine).
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
