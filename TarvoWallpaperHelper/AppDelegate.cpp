@@ -29,7 +29,14 @@ AppDelegate::AppDelegate(HelperLocations locations_, Sources sources, Platform p
       startAtLogin(std::move(platform.autostart)),
       player(std::move(platform.player)),
       pause(std::move(platform.pause)),
-      shellIntegration(std::move(platform.shellIntegration)),
+      shellItem(
+          std::move(platform.shellIntegration), menu,
+          [this](const std::string& line) { log(line); },
+          [this](const std::string& problem) {
+              if (!quitting) {
+                  alerts->run(noticeAlert(problem));
+              }
+          }),
       applies(
           this, resolver, worker, sources.setProgressHandler,
           [this](const std::string& message) { log(message); },
@@ -97,12 +104,12 @@ void AppDelegate::stopWallpaper() {
 
 void AppDelegate::openGallery() {
     requireGuiThread("openGallery");
-    enqueueStep([this] { browser->open(galleryURL()); });
+    enqueueStep([this] { browser->open(locations.webPage(WebPage::gallery, fileManager)); });
 }
 
 void AppDelegate::checkForUpdates() {
     requireGuiThread("checkForUpdates");
-    enqueueStep([this] { browser->open(helperURL()); });
+    enqueueStep([this] { browser->open(locations.webPage(WebPage::helper, fileManager)); });
 }
 
 void AppDelegate::quit() {
@@ -131,17 +138,10 @@ void AppDelegate::finishLaunching(bool atLogin) {
     if (pause) {
         pause->followSession(QDBusConnection::sessionBus(), QDBusConnection::systemBus());
     }
-    if (shellIntegration) {
-        shellIntegration->onChanged([this] {
-            menu.offerGnomeIntegration(shellIntegration->offersEnabling());
-            menu.update();
-        });
-        menu.offerGnomeIntegration(shellIntegration->offersEnabling());
-        menu.update();
-    }
+    shellItem.follow();
     // At login the flag stays unset: the welcome waits for a start by hand.
     if (!atLogin && welcomeOpensGallery(*settings, *alerts)) {
-        browser->open(galleryURL());
+        browser->open(locations.webPage(WebPage::gallery, fileManager));
     }
     log("Helper started. Manifest: " + HelperConstants::manifestEndpoint().absoluteString());
 }
@@ -203,38 +203,21 @@ void AppDelegate::onMenu(MenuAction action) {
         case MenuAction::screensMain:
             return enqueueStep([this, action] { menu.chooseScreens(action); });
         case MenuAction::pauseWallpaper:
-            return togglePause();
+            // At once, not behind a running apply: the pause is meant for the
+            // wallpaper on screen now; an apply that ends later clears it anyway.
+            if (pause && !quitting) {
+                pause->setManual(!pause->manual());
+                menu.update();
+            }
+            return;
         case MenuAction::enableGnomeIntegration:
-            return enableShellIntegration();
+            if (!quitting) {
+                shellItem.enable();
+            }
+            return;
         case MenuAction::none:
             return;
     }
-}
-
-// At once, not behind a running apply: the pause is meant for the wallpaper on
-// screen now, and an apply that ends later clears it anyway.
-void AppDelegate::togglePause() {
-    if (pause && !quitting) {
-        pause->setManual(!pause->manual());
-        menu.update();
-    }
-}
-
-// The Shell answers later; the wallpaper moves into its background once the
-// extension runs (the player follows the extension's state on its own).
-void AppDelegate::enableShellIntegration() {
-    if (!shellIntegration || quitting) {
-        return;
-    }
-    shellIntegration->enable([this](const std::optional<std::string>& problem) {
-        if (!problem) {
-            return log("GNOME integration enabled");
-        }
-        log(*problem);
-        if (!quitting) {
-            alerts->run(noticeAlert(*problem));
-        }
-    });
 }
 
 // The menu reads "Downloading..." while the resolver finds the record and the
@@ -290,20 +273,12 @@ void AppDelegate::show(std::exception_ptr error) {
 
 bool AppDelegate::act(int answer) {
     if (answer == 0) {
-        browser->open(galleryURL());
+        browser->open(locations.webPage(WebPage::gallery, fileManager));
     } else if (answer == 1) {
         player->stop();
         terminateNow();
     }
     return !quitting;
-}
-
-Url AppDelegate::galleryURL() const {
-    return webPage(locations.hasCheckout(fileManager), WebPage::gallery);
-}
-
-Url AppDelegate::helperURL() const {
-    return webPage(locations.hasCheckout(fileManager), WebPage::helper);
 }
 
 void AppDelegate::log(const std::string& message) {

@@ -27,6 +27,7 @@
 #include "PauseControl.hpp"
 #include "SettingsStoring.hpp"
 #include "ShellIntegrating.hpp"
+#include "ShellIntegrationItem.hpp"
 #include "StartAtLogin.hpp"
 #include "StatusItemShowing.hpp"
 #include "StatusMenu.hpp"
@@ -117,11 +118,6 @@ class AppDelegate : public QObject, public HelperCommands {
     // progress, stops the wallpaper and ends the event loop. Later commands are dropped.
     void quit();
 
-    // The gallery and helper pages: the loopback development server while the
-    // project root exists (asked anew each time), else the production host.
-    Url galleryURL() const;
-    Url helperURL() const;
-
     // True when no command runs or waits.
     bool isIdle() const { return commands.isIdle(); }
     // Waits for the background step in flight, if any; false when `limit` ran
@@ -140,8 +136,6 @@ class AppDelegate : public QObject, public HelperCommands {
     void show(std::exception_ptr error);
     bool act(int answer);
     void onMenu(MenuAction action);
-    void togglePause();
-    void enableShellIntegration();
     void log(const std::string& message);
     void terminateNow();
 
@@ -159,8 +153,8 @@ class AppDelegate : public QObject, public HelperCommands {
     StartAtLogin startAtLogin;
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
-    std::unique_ptr<ShellIntegrating> shellIntegration;
     TrayMenu menu{*settings, startAtLogin, *player, pause.get()};
+    ShellIntegrationItem shellItem;
 
     bool quitting = false;
     // One error alert at a time; errors meanwhile follow in one more.

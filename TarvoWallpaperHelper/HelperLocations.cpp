@@ -30,4 +30,8 @@ bool HelperLocations::hasCheckout(const FileManager& files) const {
     return checkout && files.fileExists(checkout->projectRoot.path());
 }
 
+Url HelperLocations::webPage(WebPage page, const FileManager& files) const {
+    return lumivo::webPage(hasCheckout(files), page);
+}
+
 }  // namespace lumivo

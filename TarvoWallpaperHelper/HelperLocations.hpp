@@ -5,6 +5,7 @@
 
 #include "FileManager.hpp"
 #include "Url.hpp"
+#include "WebPages.hpp"
 
 namespace lumivo {
 
@@ -29,6 +30,11 @@ struct HelperLocations {
     // Whether the helper works with a checkout now: one was given and its
     // root exists. Blocking (asks the file system).
     bool hasCheckout(const FileManager& files) const;
+
+    // The gallery or helper page: on the checkout's loopback development
+    // server while hasCheckout() (asked anew each time), else on the
+    // production host. Blocking.
+    Url webPage(WebPage page, const FileManager& files) const;
 };
 
 }  // namespace lumivo

@@ -25,6 +25,7 @@ class GnomeOutputs : public Outputs {
     }
     EglNativeDisplay eglDisplay() const override { return inner_->eglDisplay(); }
     bool mayOfferHardwareGl() const override { return inner_->mayOfferHardwareGl(); }
+    bool connected() const override { return inner_->connected(); }
     std::vector<bool> hidden() const override;
 
   private:

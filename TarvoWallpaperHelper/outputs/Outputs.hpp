@@ -7,23 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "FrameBuffer.hpp"
 #include "Monitor.hpp"
+#include "Output.hpp"
 
 namespace lumivo {
-
-// Memory the software renderer draws a canvas into: 32-bit pixels, bytes B, G,
-// R, X in that order, rows `stride` bytes apart. The backend allocates it so
-// that it can hand it to the display server without a copy (MIT-SHM, wl_shm).
-class FrameBuffer {
-  public:
-    virtual ~FrameBuffer() = default;
-    virtual int width() const = 0;
-    virtual int height() const = 0;
-    virtual std::size_t stride() const = 0;
-    // The pixels, once the display server no longer reads the previous
-    // picture from them; may wait for the server briefly.
-    virtual std::uint8_t* acquire() = 0;
-};
 
 // Where EGL draws: the platform (EGL_PLATFORM_X11_KHR, EGL_PLATFORM_WAYLAND_KHR)
 // and its native display, owned by the backend.
@@ -32,25 +20,6 @@ struct EglNativeDisplay {
     void* display = nullptr;
     // The X visual windows are created with (0: any config will do).
     std::uint32_t visualId = 0;
-};
-
-// One monitor's wallpaper surface. Owned by its Outputs; valid until the next
-// showOn() or the backend's destruction. GUI thread only.
-class Output {
-  public:
-    virtual ~Output() = default;
-    virtual const Monitor& monitor() const = 0;
-    // Whether a picture may be drawn now: the surface has its size, and the
-    // server wants a frame (Wayland paces with frame callbacks; X11 always).
-    virtual bool ready() const = 0;
-    // Shows `source` of `buffer` (the software path), pixel for pixel.
-    virtual void present(FrameBuffer& buffer, const Rect& source) = 0;
-    // The native window EGL creates a window surface for (the GL path): a
-    // pointer to the X11 Window id, or a wl_egl_window*.
-    virtual void* eglNativeWindow() = 0;
-    // The GL path is about to show a new picture (eglSwapBuffers); Wayland
-    // asks for the frame callback that paces the next one here.
-    virtual void willSwap() {}
 };
 
 // A display backend: the monitors of one session and a desktop-level surface
@@ -66,14 +35,18 @@ class Outputs : public QObject {
     // monitors() (moving, resizing or removing the existing ones) and returns
     // them in the same order.
     virtual std::vector<Output*> showOn(const std::vector<std::size_t>& monitors) = 0;
-    // A buffer for a `width` x `height` canvas; throws std::bad_alloc when
-    // the memory cannot be had.
+    // A canvas of `width` x `height` pixels that presents itself on the
+    // surfaces of showOn(); throws std::bad_alloc when the memory cannot be had.
     virtual std::unique_ptr<FrameBuffer> createFrameBuffer(int width, int height) = 0;
     virtual EglNativeDisplay eglDisplay() const = 0;
     // False when the display server cannot lead to a hardware OpenGL driver at
     // all, so that finding out that OpenGL is software need not load one
     // (Mesa's llvmpipe stays resident at about 50 MiB once loaded).
     virtual bool mayOfferHardwareGl() const = 0;
+    // Whether the connection to the display server still works. A failed
+    // draw asks, as it may be the first sign of a server that went away; a
+    // backend that answers false emits lost() soon, once.
+    virtual bool connected() const = 0;
     // Whether other windows hide each surface of the last showOn() from view,
     // in that order. A backend that cannot tell returns none hidden (an empty
     // list, as here); a shorter list leaves the surfaces after it visible.

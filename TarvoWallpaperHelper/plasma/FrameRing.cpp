@@ -7,11 +7,18 @@
 #include <new>
 
 #include "FrameServer.hpp"
+#include "PlasmaOutput.hpp"
 
 namespace lumivo {
 
-FrameRing::FrameRing(int id, int width, int height, std::weak_ptr<FrameServer> server)
-    : server_(std::move(server)), id_(id), width_(width), height_(height), holds_(slotCount, 0) {
+FrameRing::FrameRing(int id, int width, int height, std::weak_ptr<FrameServer> server,
+                     FindOutput find)
+    : server_(std::move(server)),
+      find_(std::move(find)),
+      id_(id),
+      width_(width),
+      height_(height),
+      holds_(slotCount, 0) {
     size_ = stride() * static_cast<std::size_t>(height_) * slotCount;
     memory_ = FileDescriptor(memfd_create("lumivo-frames", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     // Sealed against shrinking, so that no reader's mapping can fault.
@@ -71,6 +78,14 @@ int FrameRing::pickSlot(const std::vector<int>& holds, int latest) {
         }
     }
     return (latest + 1) % count;
+}
+
+void FrameRing::present(const Output& output, const Rect& source) {
+    const PlasmaOutput* shown = find_ ? find_(output) : nullptr;
+    auto server = server_.lock();
+    if (shown != nullptr && server) {
+        server->show(shown->desktop(), *this, source);
+    }
 }
 
 }  // namespace lumivo

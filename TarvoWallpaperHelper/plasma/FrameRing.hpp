@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 namespace lumivo {
 
 class FrameServer;
+class PlasmaOutput;
 
 // A canvas the software renderer draws into, in sealed shared memory
 // (memfd) that the wallpaper package maps: a ring of pictures ("slots"), so
@@ -25,9 +27,14 @@ class FrameRing : public FrameBuffer {
   public:
     static constexpr int slotCount = 3;
 
+    // The backend's desktop for an output it showed, or nullptr.
+    using FindOutput = std::function<const PlasmaOutput*(const Output&)>;
+
     // Throws std::bad_alloc when the memory cannot be had. `server`, while
-    // it lives, is told when the ring goes.
-    FrameRing(int id, int width, int height, std::weak_ptr<FrameServer> server = {});
+    // it lives, is told when the ring goes, and is handed the frames that
+    // present() shows on the desktops `find` knows.
+    FrameRing(int id, int width, int height, std::weak_ptr<FrameServer> server = {},
+              FindOutput find = {});
     ~FrameRing() override;
     FrameRing(const FrameRing&) = delete;
     FrameRing& operator=(const FrameRing&) = delete;
@@ -36,6 +43,8 @@ class FrameRing : public FrameBuffer {
     int height() const override { return height_; }
     std::size_t stride() const override { return static_cast<std::size_t>(width_) * 4; }
     std::uint8_t* acquire() override;
+    // Hands the desktop of `output` the slot drawn last, over the frame socket.
+    void present(const Output& output, const Rect& source) override;
 
     int id() const { return id_; }
     // The message that hands this canvas over, with memoryFd().
@@ -55,6 +64,7 @@ class FrameRing : public FrameBuffer {
 
   private:
     std::weak_ptr<FrameServer> server_;
+    FindOutput find_;
     int id_;
     int width_;
     int height_;

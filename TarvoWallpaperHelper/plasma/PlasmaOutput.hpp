@@ -7,9 +7,9 @@
 
 namespace lumivo {
 
-// One Plasma desktop that shows the wallpaper package: presenting hands the
-// package of that desktop the frame over the frame socket. Ready while the
-// package is connected for its desktop. GUI thread only.
+// One Plasma desktop that shows the wallpaper package; its backend's
+// FrameRing hands that desktop's package the frames over the frame socket.
+// Ready while the package is connected for its desktop. GUI thread only.
 class PlasmaOutput : public Output {
   public:
     PlasmaOutput(Monitor monitor, long long desktop, std::shared_ptr<FrameServer> server);
@@ -17,9 +17,6 @@ class PlasmaOutput : public Output {
     const Monitor& monitor() const override { return monitor_; }
     long long desktop() const { return desktop_; }
     bool ready() const override { return server_->connected(desktop_); }
-    // `buffer` must be a FrameRing of the same backend; throws
-    // std::logic_error otherwise.
-    void present(FrameBuffer& buffer, const Rect& source) override;
     // The package draws with plasmashell's own renderer: no native window.
     void* eglNativeWindow() override { return nullptr; }
 

@@ -89,7 +89,16 @@ std::vector<bool> PlasmaOutputs::hidden() const {
 }
 
 std::unique_ptr<FrameBuffer> PlasmaOutputs::createFrameBuffer(int width, int height) {
-    return std::make_unique<FrameRing>(nextCanvas_++, width, height, server_);
+    // Only the desktops of the last showOn: a retired one shows nothing more.
+    auto find = [this](const Output& output) -> const PlasmaOutput* {
+        for (const auto& shown : shown_) {
+            if (shown.get() == &output) {
+                return shown.get();
+            }
+        }
+        return nullptr;
+    };
+    return std::make_unique<FrameRing>(nextCanvas_++, width, height, server_, std::move(find));
 }
 
 void PlasmaOutputs::desktopsChanged() {

@@ -38,6 +38,9 @@ class PlasmaOutputs : public Outputs {
     EglNativeDisplay eglDisplay() const override { return {}; }
     // plasmashell draws the frames: the helper renders in software.
     bool mayOfferHardwareGl() const override { return false; }
+    // The frames go over a socket of this process; plasmashell that goes
+    // away is a desktop that stops reading, not a lost display.
+    bool connected() const override { return true; }
 
   private:
     void desktopsChanged();

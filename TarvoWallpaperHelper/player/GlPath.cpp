@@ -7,6 +7,7 @@
 #include <mpv/render_gl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 #include "MpvLibrary.hpp"
@@ -49,6 +50,33 @@ void* procAddress(void*, const char* name) {
     return reinterpret_cast<void*>(eglGetProcAddress(name));
 }
 
+// EGL's last error on this thread, for a message.
+std::string eglErrorName() {
+    switch (const EGLint error = eglGetError()) {
+        case EGL_BAD_ALLOC:
+            return "EGL_BAD_ALLOC";
+        case EGL_BAD_CURRENT_SURFACE:
+            return "EGL_BAD_CURRENT_SURFACE";
+        case EGL_BAD_DISPLAY:
+            return "EGL_BAD_DISPLAY";
+        case EGL_BAD_MATCH:
+            return "EGL_BAD_MATCH";
+        case EGL_BAD_NATIVE_WINDOW:
+            return "EGL_BAD_NATIVE_WINDOW";
+        case EGL_BAD_SURFACE:
+            return "EGL_BAD_SURFACE";
+        case EGL_CONTEXT_LOST:
+            return "EGL_CONTEXT_LOST";
+        case EGL_NOT_INITIALIZED:
+            return "EGL_NOT_INITIALIZED";
+        default: {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(error));
+            return std::string("EGL error ") + hex;
+        }
+    }
+}
+
 }  // namespace
 
 GlPath::GlPath(Outputs& outputs) : outputs_(outputs), egl_(std::make_unique<Egl>()) {
@@ -77,7 +105,9 @@ GlPath::GlPath(Outputs& outputs) : outputs_(outputs), egl_(std::make_unique<Egl>
                              EGL_NONE};
     EGLConfig configs[64];
     EGLint count = 0;
-    eglChooseConfig(e.display, wanted, configs, 64, &count);
+    if (eglChooseConfig(e.display, wanted, configs, 64, &count) != EGL_TRUE) {
+        throw std::runtime_error("EGL cannot list its configurations (" + eglErrorName() + ")");
+    }
     for (EGLint i = 0; i < count && e.config == nullptr; ++i) {
         EGLint visual = 0;
         eglGetConfigAttrib(e.display, configs[i], EGL_NATIVE_VISUAL_ID, &visual);
@@ -262,11 +292,26 @@ void GlPath::renderInto(const MpvLibrary& api, mpv_render_context* context, unsi
     mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
                                  {MPV_RENDER_PARAM_FLIP_Y, &flip},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    api.mpv_render_context_render(context, params);
+    if (const int rc = api.mpv_render_context_render(context, params); rc < 0) {
+        throw std::runtime_error(std::string("mpv cannot render the video: ") +
+                                 api.mpv_error_string(rc));
+    }
+}
+
+void GlPath::swap(std::size_t placement) {
+    shown_[placement]->willSwap();
+    if (eglSwapBuffers(egl_->display, static_cast<EGLSurface>(surfaces_[placement])) != EGL_TRUE) {
+        throw std::runtime_error("EGL cannot show the picture (" + eglErrorName() + ")");
+    }
 }
 
 void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
                   const std::vector<bool>& skip) {
+    // EGL drivers may spin for a long time on a display connection that
+    // broke (Mesa's software rasteriser on X11 does): none is asked to.
+    if (!outputs_.connected()) {
+        throw std::runtime_error("the display connection is lost");
+    }
     Egl& e = *egl_;
     auto visible = [&](std::size_t p) { return !skip[p] && shown_[p]->ready(); };
     if (surfaces_.size() == 1) {
@@ -276,8 +321,7 @@ void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
         }
         makeCurrent(surfaces_[0]);
         renderInto(api, context, 0, layout_.canvases[0]);
-        shown_[0]->willSwap();
-        eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[0]));
+        swap(0);
         return;
     }
     for (std::size_t c = 0; c < framebuffers_.size(); ++c) {
@@ -310,8 +354,7 @@ void GlPath::draw(const MpvLibrary& api, mpv_render_context* context,
             e.blitFramebuffer(s.x, bottom, s.x + s.width, bottom + s.height, 0, 0, out.width,
                               out.height, GL_COLOR_BUFFER_BIT, scaled_ ? GL_LINEAR : GL_NEAREST);
             e.bindFramebuffer(GL_FRAMEBUFFER, 0);
-            shown_[p]->willSwap();
-            eglSwapBuffers(e.display, static_cast<EGLSurface>(surfaces_[p]));
+            swap(p);
         }
     }
 }

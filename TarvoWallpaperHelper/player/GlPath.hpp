@@ -45,8 +45,10 @@ class GlPath : public RenderPath {
     void clearLayout();
     void deleteFramebuffers();
     void createFramebuffers(const std::vector<Canvas>& sizes);
+    // Both throw std::runtime_error saying what failed.
     void renderInto(const MpvLibrary& api, mpv_render_context* context, unsigned framebuffer,
                     const Canvas& size);
+    void swap(std::size_t placement);
 
     Outputs& outputs_;
     std::unique_ptr<Egl> egl_;

@@ -55,10 +55,15 @@ void RenderCore::repaint() {
 }
 
 void RenderCore::giveUp(const std::exception& error) {
-    // The surfaces cannot be drawn on any more: black wallpapers, one report,
-    // and no further attempts until the next layout.
+    // The surfaces cannot be drawn on any more: the wallpapers keep their last
+    // picture, one report, and no further attempts until the next layout.
+    // Reported from the event loop, so that a slot may destroy this core, and
+    // so that a display that went away can be told first (its owner then
+    // drops this core, and the report with it).
     outputs_.clear();
-    emit playbackFailed(QString::fromStdString(error.what()));
+    const QString reason = QString::fromStdString(error.what());
+    QMetaObject::invokeMethod(
+        this, [this, reason] { emit playbackFailed(reason); }, Qt::QueuedConnection);
 }
 
 void RenderCore::frameDue() {

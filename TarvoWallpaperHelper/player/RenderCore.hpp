@@ -49,6 +49,8 @@ class RenderCore : public QObject {
 
   signals:
     void firstFrameShown();
+    // mpv cannot play the file, or a frame could not be drawn; in the second
+    // case nothing is drawn until the next setLayout(). Once per failure.
     void playbackFailed(const QString& reason);
 
   private:

@@ -34,7 +34,9 @@ class RenderPath {
     // that was not ready for it, an exposed window) without rendering again.
     virtual void newFrame() {}
     // Renders the current frame and shows it on every output whose `skip`
-    // entry (parallel to the placements) is false.
+    // entry (parallel to the placements) is false. Throws std::exception
+    // saying why when mpv cannot render or the display cannot show the
+    // picture; the outputs may then show an older picture.
     virtual void draw(const MpvLibrary& api, mpv_render_context* context,
                       const std::vector<bool>& skip) = 0;
 };

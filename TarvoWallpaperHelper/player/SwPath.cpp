@@ -49,14 +49,15 @@ void SwPath::draw(const MpvLibrary& api, mpv_render_context* context,
                                          {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                          {MPV_RENDER_PARAM_SW_POINTER, buffer.acquire()},
                                          {MPV_RENDER_PARAM_INVALID, nullptr}};
-            if (api.mpv_render_context_render(context, params) < 0) {
-                continue;
+            if (const int rc = api.mpv_render_context_render(context, params); rc < 0) {
+                throw std::runtime_error(std::string("mpv cannot render the video: ") +
+                                         api.mpv_error_string(rc));
             }
             rendered_[c] = true;
         }
         for (std::size_t p = 0; p < layout_.placements.size(); ++p) {
             if (layout_.placements[p].canvas == c && !skip[p] && shown_[p]->ready()) {
-                shown_[p]->present(buffer, layout_.placements[p].source);
+                buffer.present(*shown_[p], layout_.placements[p].source);
             }
         }
     }

@@ -49,12 +49,18 @@ void WallpaperPlayer::open(std::unique_ptr<Outputs> outputs,
     file_ = videoPath;
     outputs_ = std::move(outputs);
     std::string note;
-    core_ = std::make_unique<RenderCore>(videoPath, chooseRenderPath(*outputs_, note));
+    core_ = std::make_unique<RenderCore>(videoPath, renderChoice_.choose(*outputs_, note));
     if (!note.empty()) {
         emit noted(QString::fromStdString(note));
     }
     connect(core_.get(), &RenderCore::firstFrameShown, this, &WallpaperPlayer::firstFrameShown);
-    connect(core_.get(), &RenderCore::playbackFailed, this, &WallpaperPlayer::playbackFailed);
+    connect(core_.get(), &RenderCore::playbackFailed, this, [this](const QString& reason) {
+        // A draw fails first where the display went away; the backend says
+        // so itself (lost), once, and that is the one line for it.
+        if (outputs_->connected()) {
+            emit playbackFailed(reason);
+        }
+    });
     connect(outputs_.get(), &Outputs::monitorsChanged, this, [this] {
         if (layOut()) {
             emit visibilityChanged();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Outputs.hpp"
+#include "RenderChoice.hpp"
 #include "ScreenMode.hpp"
 #include "WallpaperPlaying.hpp"
 
@@ -40,8 +41,10 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
 
     // Replaces the current wallpaper with `videoPath`. Throws
     // HelperError::noMainScreen() before changing anything when there is no
-    // screen. Any later failure (mpv cannot open or decode the file) leaves
-    // black wallpapers and is reported by playbackFailed.
+    // screen. Any later failure (mpv cannot open or decode the file, a frame
+    // cannot be drawn) leaves the wallpapers black or on their last picture
+    // and is reported by playbackFailed; a display that goes away is noted
+    // instead, and nothing is drawn any more.
     void start(const std::filesystem::path& videoPath) override;
     // Removes the surfaces, shuts mpv down and closes the display connection;
     // nothing when idle.
@@ -90,10 +93,11 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void visibilityChanged();
     // The current wallpaper's first frame is on screen.
     void firstFrameShown();
-    // The current wallpaper cannot be played; `reason` is mpv's.
+    // The current wallpaper cannot be played or drawn; `reason` says why
+    // (mpv's, or the render path's).
     void playbackFailed(const QString& reason);
-    // Something for the log: the render path chosen (once per process), or a
-    // display that went away.
+    // Something for the log: the render path chosen (at the first start, and
+    // again should it change), or a display that went away.
     void noted(const QString& message);
 
   private:
@@ -106,6 +110,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
 
     OutputsFactory makeOutputs_;
     ScreenMode mode_ = ScreenMode::AllScreens;
+    RenderChoice renderChoice_;
     std::unique_ptr<Outputs> outputs_;
     std::filesystem::path file_;        // the video of the last start, until stop()
     std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first

@@ -117,10 +117,9 @@ void LayerShellOutput::setMonitor(const Monitor& monitor, int scale) {
     resizeEglWindow();
 }
 
-void LayerShellOutput::present(FrameBuffer& frameBuffer, const Rect& source) {
-    auto* canvas = dynamic_cast<ShmFrameBuffer*>(&frameBuffer);
-    if (!ready() || canvas == nullptr || source.empty() || source.x < 0 || source.y < 0 ||
-        source.x + source.width > canvas->width() || source.y + source.height > canvas->height()) {
+void LayerShellOutput::present(ShmFrameBuffer& canvas, const Rect& source) {
+    if (!ready() || source.empty() || source.x < 0 || source.y < 0 ||
+        source.x + source.width > canvas.width() || source.y + source.height > canvas.height()) {
         return;
     }
     // Pixel for pixel: the compositor scales by the output's scale, or to the
@@ -131,7 +130,7 @@ void LayerShellOutput::present(FrameBuffer& frameBuffer, const Rect& source) {
         wl_surface_set_buffer_scale(surface_.get(), scale_);
     }
     wl_surface_attach(surface_.get(),
-                      canvas->current().attach(source.x, source.y, source.width, source.height), 0,
+                      canvas.current().attach(source.x, source.y, source.width, source.height), 0,
                       0);
     wl_surface_damage_buffer(surface_.get(), 0, 0, INT32_MAX, INT32_MAX);
     requestFrame();

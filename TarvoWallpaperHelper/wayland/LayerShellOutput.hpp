@@ -4,12 +4,14 @@
 #include <functional>
 #include <memory>
 
-#include "Outputs.hpp"
+#include "Output.hpp"
 #include "ShmBuffer.hpp"
 
 struct wl_egl_window;
 
 namespace lumivo {
+
+class ShmFrameBuffer;
 
 // The globals a wallpaper surface needs; the viewporter may be absent. With
 // a layer shell the surfaces go on its background layer (or the bottom one);
@@ -60,8 +62,8 @@ class LayerShellOutput : public Output {
     // so that a still picture costs no drawing at all.
     bool ready() const override;
     // The compositor reads `source` straight from the canvas's memory. Nothing
-    // unless ready() and `buffer` is this backend's.
-    void present(FrameBuffer& buffer, const Rect& source) override;
+    // unless ready() and `source` lies within the canvas.
+    void present(ShmFrameBuffer& canvas, const Rect& source);
     // A wl_egl_window of the surface's size in pixels (the monitor's until
     // the compositor gives one), made on first use.
     void* eglNativeWindow() override;

@@ -1,5 +1,6 @@
 #include "LayerShellOutputs.hpp"
 
+#include <QPointer>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -252,7 +253,24 @@ std::vector<bool> LayerShellOutputs::hidden() const {
 }
 
 std::unique_ptr<FrameBuffer> LayerShellOutputs::createFrameBuffer(int width, int height) {
-    return std::make_unique<ShmFrameBuffer>(display_, shm_.get(), width, height);
+    // The canvas may outlive this backend (it holds the connection open), and
+    // shows itself on this backend's surfaces only, none once it is gone.
+    const QPointer<LayerShellOutputs> self(this);
+    return std::make_unique<ShmFrameBuffer>(display_, shm_.get(), width, height,
+                                            [self](const Output& output) -> LayerShellOutput* {
+                                                if (self) {
+                                                    for (const Shown& shown : self->shown_) {
+                                                        if (shown.output.get() == &output) {
+                                                            return shown.output.get();
+                                                        }
+                                                    }
+                                                }
+                                                return nullptr;
+                                            });
+}
+
+bool LayerShellOutputs::connected() const {
+    return !dispatcher_->isLost() && wl_display_get_error(display_->get()) == 0;
 }
 
 EglNativeDisplay LayerShellOutputs::eglDisplay() const {

@@ -50,6 +50,7 @@ class LayerShellOutputs : public Outputs {
     EglNativeDisplay eglDisplay() const override;
     // Whether the compositor takes GPU buffers (linux-dmabuf or wl_drm).
     bool mayOfferHardwareGl() const override { return gpuBuffers_; }
+    bool connected() const override;
 
   private:
     struct Shown {

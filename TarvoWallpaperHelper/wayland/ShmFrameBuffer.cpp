@@ -1,12 +1,19 @@
 #include "ShmFrameBuffer.hpp"
 
 #include <new>
+#include <utility>
+
+#include "LayerShellOutput.hpp"
 
 namespace lumivo {
 
 ShmFrameBuffer::ShmFrameBuffer(std::shared_ptr<WaylandDisplay> connection, wl_shm* shm, int width,
-                               int height)
-    : connection_(std::move(connection)), shm_(shm), width_(width), height_(height) {
+                               int height, FindOutput find)
+    : connection_(std::move(connection)),
+      shm_(shm),
+      find_(std::move(find)),
+      width_(width),
+      height_(height) {
     buffers_[0] = ShmBuffer::create(shm_, width_, height_);
     if (!buffers_[0]) {
         throw std::bad_alloc();
@@ -29,6 +36,12 @@ std::uint8_t* ShmFrameBuffer::acquire() {
         current_ = (current_ + 1) % buffers_.size();
     }
     return current().pixels();
+}
+
+void ShmFrameBuffer::present(const Output& output, const Rect& source) {
+    if (LayerShellOutput* surface = find_ ? find_(output) : nullptr) {
+        surface->present(*this, source);
+    }
 }
 
 }  // namespace lumivo

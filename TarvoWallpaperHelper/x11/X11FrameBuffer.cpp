@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
+
+#include "X11Output.hpp"
 
 namespace lumivo {
 namespace {
@@ -18,8 +21,13 @@ std::size_t alignedStride(int width) {
 
 }  // namespace
 
-X11FrameBuffer::X11FrameBuffer(xcb_connection_t* connection, int width, int height, bool useShm)
-    : connection_(connection), width_(width), height_(height), stride_(alignedStride(width)) {
+X11FrameBuffer::X11FrameBuffer(xcb_connection_t* connection, int width, int height, bool useShm,
+                               FindOutput find)
+    : connection_(connection),
+      find_(std::move(find)),
+      width_(width),
+      height_(height),
+      stride_(alignedStride(width)) {
     const std::size_t size = stride_ * static_cast<std::size_t>(height);
     if (useShm) {
         const int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
@@ -70,7 +78,13 @@ std::uint8_t* X11FrameBuffer::acquire() {
     return pixels_;
 }
 
-void X11FrameBuffer::put(xcb_window_t window, xcb_gcontext_t gc, const Rect& source) {
+void X11FrameBuffer::present(const Output& output, const Rect& source) {
+    const X11Output* shown = find_ ? find_(output) : nullptr;
+    if (shown == nullptr) {
+        return;
+    }
+    const xcb_window_t window = shown->window();
+    const xcb_gcontext_t gc = shown->gc();
     const Rect r{source.x, source.y, std::min(source.width, width_ - source.x),
                  std::min(source.height, height_ - source.y)};
     if (r.empty()) {

@@ -4,18 +4,25 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
-#include "Outputs.hpp"
+#include "FrameBuffer.hpp"
 
 namespace lumivo {
+
+class X11Output;
 
 // A canvas in memory shared with the X server (MIT-SHM) when the server
 // offers it, else in private memory sent with plain PutImage requests.
 class X11FrameBuffer : public FrameBuffer {
   public:
+    // The backend's window for an output it showed, or nullptr.
+    using FindOutput = std::function<X11Output*(const Output&)>;
+
     // Throws std::bad_alloc when the memory cannot be had.
-    X11FrameBuffer(xcb_connection_t* connection, int width, int height, bool useShm);
+    X11FrameBuffer(xcb_connection_t* connection, int width, int height, bool useShm,
+                   FindOutput find);
     ~X11FrameBuffer() override;
 
     X11FrameBuffer(const X11FrameBuffer&) = delete;
@@ -25,12 +32,12 @@ class X11FrameBuffer : public FrameBuffer {
     int height() const override { return height_; }
     std::size_t stride() const override { return stride_; }
     std::uint8_t* acquire() override;
-
-    // Shows `source` of this buffer in `window` at its origin.
-    void put(xcb_window_t window, xcb_gcontext_t gc, const Rect& source);
+    // Puts `source` into the output's window at its origin.
+    void present(const Output& output, const Rect& source) override;
 
   private:
     xcb_connection_t* connection_;
+    FindOutput find_;
     int width_;
     int height_;
     std::size_t stride_;

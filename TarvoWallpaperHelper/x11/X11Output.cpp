@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "X11FrameBuffer.hpp"
-
 namespace lumivo {
 namespace {
 
@@ -76,7 +74,9 @@ X11Output::X11Output(xcb_connection_t* connection, const Monitor& monitor)
 
 X11Output::~X11Output() {
     xcb_free_gc(connection_, gc_);
-    xcb_destroy_window(connection_, window_);
+    if (window_ != 0) {
+        xcb_destroy_window(connection_, window_);
+    }
     xcb_flush(connection_);
 }
 
@@ -111,10 +111,6 @@ void X11Output::setDesktopProperties() {
     // WM_CLASS: instance and class, each NUL-terminated.
     constexpr std::string_view wmClass("lumivo-wallpaper\0Lumivo\0", 24);
     setText(c, window_, XCB_ATOM_WM_CLASS, wmClass);
-}
-
-void X11Output::present(FrameBuffer& buffer, const Rect& source) {
-    static_cast<X11FrameBuffer&>(buffer).put(window_, gc_, source);
 }
 
 void X11Output::moveTo(const Monitor& monitor) {

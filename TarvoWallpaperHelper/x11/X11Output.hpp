@@ -2,7 +2,7 @@
 
 #include <xcb/xcb.h>
 
-#include "Outputs.hpp"
+#include "Output.hpp"
 
 namespace lumivo {
 
@@ -21,13 +21,18 @@ class X11Output : public Output {
 
     const Monitor& monitor() const override { return monitor_; }
     bool ready() const override { return true; }
-    void present(FrameBuffer& buffer, const Rect& source) override;
     void* eglNativeWindow() override { return &window_; }
 
     // Follows the monitor to a new place or size; the picture is redrawn on
     // the next frame.
     void moveTo(const Monitor& monitor);
+    // The window; 0 once another client destroyed it.
     xcb_window_t window() const { return window_; }
+    // Another client destroyed the window: nothing is drawn into it, nor
+    // destroyed again.
+    void forgetWindow() { window_ = 0; }
+    // The graphics context pictures are put into the window with.
+    xcb_gcontext_t gc() const { return gc_; }
 
   private:
     void setDesktopProperties();

@@ -1,14 +1,15 @@
 #include "X11Outputs.hpp"
 
-#include <X11/Xlib-xcb.h>
-#include <X11/Xlib.h>
+#include <poll.h>
 #include <xcb/dri2.h>
 #include <xcb/randr.h>
 #include <xcb/shape.h>
 #include <xcb/shm.h>
 
 #include <QAbstractEventDispatcher>
+#include <QPointer>
 #include <QSignalBlocker>
+#include <QStringList>
 #include <cstdlib>
 
 #include "HelperError.hpp"
@@ -26,21 +27,8 @@ using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 }  // namespace
 
-void X11Outputs::CloseDisplay::operator()(_XDisplay* display) const {
-    XCloseDisplay(display);
-}
-
-X11Outputs::X11Outputs(const std::string& display) {
-    display_.reset(XOpenDisplay(display.empty() ? nullptr : display.c_str()));
-    if (!display_) {
-        throw HelperError::noMainScreen();
-    }
-    // A server that goes away must not end the helper (Xlib's default), only
-    // this backend: dispatch() sees the broken connection and reports it.
-    XSetIOErrorExitHandler(
-        display_.get(), [](Display*, void*) {}, nullptr);
-    connection_ = XGetXCBConnection(display_.get());
-    XSetEventQueueOwner(display_.get(), XCBOwnsEventQueue);
+X11Outputs::X11Outputs(const std::string& display)
+    : display_(display), connection_(display_.connection()) {
     xcb_prefetch_extension_data(connection_, &xcb_randr_id);
     xcb_prefetch_extension_data(connection_, &xcb_shm_id);
     xcb_prefetch_extension_data(connection_, &xcb_shape_id);
@@ -77,13 +65,16 @@ X11Outputs::X11Outputs(const std::string& display) {
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { dispatch(true); });
     // Waiting for a reply can read events into xcb's queue, where the socket
     // notifier no longer sees them; look there (without a read) before the
-    // event loop sleeps. Pictures presented meanwhile go out then too: xcb
-    // holds requests until its buffer fills or a reply is awaited, so a paused
-    // wallpaper's picture, redrawn for an exposed window, would never be sent.
+    // event loop sleeps. Then send what this pass drew: a picture put after
+    // an expose while the video is paused would otherwise wait in xcb's
+    // buffer until something else flushes it.
     aboutToBlock_ = connect(QAbstractEventDispatcher::instance(),
                             &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+                                const QPointer<X11Outputs> alive(this);
                                 dispatch(false);
-                                xcb_flush(connection_);
+                                if (alive) {
+                                    xcb_flush(connection_);
+                                }
                             });
     coverage_ = std::make_unique<X11Coverage>(display.empty() ? nullptr : display.c_str());
     connect(coverage_.get(), &X11Coverage::hiddenChanged, this, &Outputs::hiddenChanged);
@@ -166,6 +157,7 @@ std::vector<Monitor> X11Outputs::queryMonitors() {
 
 void X11Outputs::dispatch(bool readSocket) {
     bool redraw = false;
+    QStringList destroyed;  // monitors whose window another client destroyed
     while (xcb_generic_event_t* raw = readSocket ? xcb_poll_for_event(connection_)
                                                  : xcb_poll_for_queued_event(connection_)) {
         Reply<xcb_generic_event_t> event(raw, &std::free);
@@ -175,6 +167,15 @@ void X11Outputs::dispatch(bool readSocket) {
         } else if (type == XCB_CONFIGURE_NOTIFY) {
             if (reinterpret_cast<xcb_configure_notify_event_t*>(raw)->window == root_) {
                 rescanSoon_.start();
+            }
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            const xcb_window_t window = reinterpret_cast<xcb_destroy_notify_event_t*>(raw)->window;
+            for (auto& output : outputs_) {
+                // Windows this backend destroyed itself are no longer listed.
+                if (output->window() == window) {
+                    output->forgetWindow();
+                    destroyed << QString::fromStdString(output->monitor().name);
+                }
             }
         } else if (randrEvents_ != 0 && (type == randrEvents_ + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
                                          type == randrEvents_ + XCB_RANDR_NOTIFY)) {
@@ -186,6 +187,14 @@ void X11Outputs::dispatch(bool readSocket) {
         disconnect(aboutToBlock_);
         rescanSoon_.stop();
         emit lost(QStringLiteral("the connection to the X server was lost"));
+        return;
+    }
+    if (!destroyed.isEmpty()) {
+        // As when a compositor closes a surface: told once, and a new window
+        // only comes with the next layout, never in a loop with whatever
+        // destroys them.
+        emit lost(QStringLiteral("the wallpaper window on %1 was destroyed")
+                      .arg(destroyed.join(QStringLiteral(", "))));
         return;
     }
     if (redraw) {
@@ -208,7 +217,7 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
         // The window that was on a monitor of this name follows it.
         std::unique_ptr<X11Output> output;
         for (auto& old : outputs_) {
-            if (old && old->monitor().name == monitor.name) {
+            if (old && old->window() != 0 && old->monitor().name == monitor.name) {
                 output = std::move(old);
                 break;
             }
@@ -239,7 +248,27 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
 }
 
 std::unique_ptr<FrameBuffer> X11Outputs::createFrameBuffer(int width, int height) {
-    return std::make_unique<X11FrameBuffer>(connection_, width, height, shm_);
+    // The canvas shows itself on this backend's windows only; the player
+    // never keeps one past its backend.
+    return std::make_unique<X11FrameBuffer>(
+        connection_, width, height, shm_, [this](const Output& output) -> X11Output* {
+            for (const auto& shown : outputs_) {
+                if (shown.get() == &output && shown->window() != 0) {
+                    return shown.get();
+                }
+            }
+            return nullptr;
+        });
+}
+
+bool X11Outputs::connected() const {
+    if (xcb_connection_has_error(connection_) != 0) {
+        return false;
+    }
+    // xcb learns that the server went away only when it next reads, which
+    // may be after events still waiting in the socket; the socket knows at once.
+    pollfd socket{xcb_get_file_descriptor(connection_), POLLRDHUP, 0};
+    return ::poll(&socket, 1, 0) == 0 || (socket.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0;
 }
 
 EglNativeDisplay X11Outputs::eglDisplay() const {

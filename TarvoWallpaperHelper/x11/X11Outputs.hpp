@@ -9,9 +9,8 @@
 
 #include "Outputs.hpp"
 #include "X11Coverage.hpp"
+#include "X11Display.hpp"
 #include "X11Output.hpp"
-
-struct _XDisplay;
 
 namespace lumivo {
 
@@ -36,13 +35,10 @@ class X11Outputs : public Outputs {
     // Whether the server offers DRI3, DRI2 with a driver, or NVIDIA's GLX:
     // without them every OpenGL driver on it draws in software.
     bool mayOfferHardwareGl() const override { return directRendering_; }
+    bool connected() const override;
     std::vector<bool> hidden() const override { return coverage_->hidden(); }
 
   private:
-    struct CloseDisplay {
-        void operator()(_XDisplay* display) const;
-    };
-
     bool hasExtension(std::string_view name);
     bool hasDri2Driver();
     std::vector<Monitor> queryMonitors();
@@ -50,8 +46,8 @@ class X11Outputs : public Outputs {
     void dispatch(bool readSocket);
     void rescan();
 
-    std::unique_ptr<_XDisplay, CloseDisplay> display_;
-    xcb_connection_t* connection_ = nullptr;  // owned by display_
+    X11Display display_;
+    xcb_connection_t* connection_ = nullptr;  // display_'s
     xcb_window_t root_ = 0;
     uint32_t rootVisual_ = 0;
     uint8_t randrEvents_ = 0;  // first event code of RandR; 0 without it

@@ -144,13 +144,15 @@ e2e_split_monitors() {
 }
 
 # e2e_start_openbox [DESKTOPS] : starts openbox (default: 2 desktops) on DISPLAY
-# and waits until it manages the screen; sets E2E_OPENBOX_PID.
+# and waits until it manages the screen; sets E2E_OPENBOX_PID. Without the
+# popup that names the desktop after a switch, which would otherwise stand
+# over the wallpaper for a second and change what the next screenshot sees.
 e2e_start_openbox() {
     local rc="$E2E_TMP/openbox-rc.xml"
     cat >"$rc" <<EOS
 <?xml version="1.0"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
-  <desktops><number>${1:-2}</number></desktops>
+  <desktops><number>${1:-2}</number><popupTime>0</popupTime></desktops>
 </openbox_config>
 EOS
     # Its hints are up before it handles requests: windows mapped in between

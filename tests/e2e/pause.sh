@@ -237,6 +237,10 @@ tray click "Pause Wallpaper"
 next "checking Pause Wallpaper pauses" "Paused: by the user"
 verify "and checks the item" wait_menu "Pause Wallpaper	1		[x]"
 verify "paused by hand, the picture stays still" e2e_wait_for 5 still_once manual "$RIGHT"
+window over 300x300+330+30
+wmctrl -i -c "$WIN"
+verify "a window closed over the paused wallpaper leaves its picture" \
+    e2e_wait_for 5 still_once uncovered "$RIGHT"
 tray click "Pause Wallpaper"
 next "unchecking it resumes" "Resumed"
 verify "and unchecks the item" wait_menu "Pause Wallpaper	1		[ ]"

@@ -16,6 +16,7 @@
 #include "FrameLink.hpp"
 #include "FrameServer.hpp"
 #include "FrameSocket.hpp"
+#include "PlasmaOutput.hpp"
 
 namespace lumivo {
 namespace {
@@ -92,6 +93,23 @@ TEST_F(FrameLinkTest, ADesktopSeesThePartOfTheFrameMeantForIt) {
     ASSERT_TRUE(spinUntil([&] { return arrived.size() == 2; }));
     EXPECT_EQ(arrived[1].second.slot, 1);
     EXPECT_EQ(arrived[1].first, arrived[0].first);  // the canvas is handed over once
+}
+
+TEST_F(FrameLinkTest, ARingPresentsOnlyOnTheDesktopsItsBackendShows) {
+    link.start(42);
+    ASSERT_TRUE(spinUntil([&] { return server->connected(42); }));
+    PlasmaOutput ours(Monitor{}, 42, server);
+    PlasmaOutput retired(Monitor{}, 42, server);
+    FrameRing ring(0, 8, 4, server, [&](const Output& output) -> const PlasmaOutput* {
+        return &output == &ours ? &ours : nullptr;
+    });
+    ring.acquire();
+    ring.present(retired, {0, 0, 8, 4});  // a desktop of an earlier showOn
+    ring.present(ours, {0, 0, 8, 4});
+    ASSERT_TRUE(spinUntil([&] { return !arrived.empty(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(arrived.size(), 1u);
+    EXPECT_EQ(ring.holds(0), 1);
 }
 
 TEST_F(FrameLinkTest, CoveredAndClearTravelBothWays) {

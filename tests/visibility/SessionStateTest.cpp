@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "SessionState.hpp"
+#include "TestApplication.hpp"
 
 namespace lumivo {
 namespace {
@@ -54,10 +55,7 @@ class FakeServices {
 class SessionStateTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "SessionStateTest";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QCoreApplication>(argc, argv);
+        app_ = makeTestApplication<QCoreApplication>("SessionStateTest");
     }
     static void TearDownTestSuite() { app_.reset(); }
 

@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
                   clock.elapsed());
             for (std::size_t i = 0; i < shown.size(); ++i) {
                 if (canvasOf[i] == c && shown[i]->ready()) {
-                    shown[i]->present(canvas, sources[i]);
+                    canvas.present(*shown[i], sources[i]);
                     ++frames[monitors[i].name];
                 }
             }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "TestApplication.hpp"
 #include "X11Coverage.hpp"
 
 namespace lumivo {
@@ -92,10 +93,7 @@ std::string describe(const std::vector<bool>& flags) {
 class X11CoverageTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "X11CoverageTest";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QCoreApplication>(argc, argv);
+        app_ = makeTestApplication<QCoreApplication>("X11CoverageTest");
         clients_ = xcb_connect(nullptr, nullptr);
         ASSERT_EQ(xcb_connection_has_error(clients_), 0);
     }
