@@ -63,6 +63,9 @@ class Outputs : public QObject {
     // The flags of hidden() changed while the surfaces stayed; a change that
     // showOn() makes is read from hidden() after it, without this signal.
     void hiddenChanged();
+    // Something about the desktop worth a line in the log once per process,
+    // such as the desktop icons an opaque desktop window keeps under the video.
+    void noted(const QString& message);
 };
 
 }  // namespace lumivo

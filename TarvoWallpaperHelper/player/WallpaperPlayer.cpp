@@ -72,6 +72,12 @@ void WallpaperPlayer::open(std::unique_ptr<Outputs> outputs,
         }
     });
     connect(outputs_.get(), &Outputs::redrawNeeded, core_.get(), &RenderCore::redraw);
+    connect(outputs_.get(), &Outputs::noted, this, [this](const QString& message) {
+        // Every apply opens the backend anew; its notes stay true meanwhile.
+        if (backendNotes_.insert(message.toStdString()).second) {
+            emit noted(message);
+        }
+    });
     connect(outputs_.get(), &Outputs::lost, this, [this](const QString& reason) {
         emit noted(QStringLiteral("Wallpaper display lost: ") + reason);
         // Nothing can be shown any more; mpv must not wait on a dead display.

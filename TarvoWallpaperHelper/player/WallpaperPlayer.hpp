@@ -7,6 +7,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -97,7 +98,8 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     // (mpv's, or the render path's).
     void playbackFailed(const QString& reason);
     // Something for the log: the render path chosen (at the first start, and
-    // again should it change), or a display that went away.
+    // again should it change), what the backend found on the desktop (each
+    // once per player), or a display that went away.
     void noted(const QString& message);
 
   private:
@@ -117,6 +119,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     std::vector<Monitor> shown_;
     std::future<void> loading_;  // prepare()'s; waited for on destruction
     std::vector<bool> hidden_;
+    std::set<std::string> backendNotes_;  // the backend's notes already passed on
 };
 
 }  // namespace lumivo

@@ -2,38 +2,14 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <iterator>
 #include <unordered_set>
 #include <utility>
 
 namespace lumivo {
 namespace {
 
-struct FreeReply {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeReply>;
-
 constexpr uint32_t kAllDesktops = 0xFFFFFFFF;
 constexpr uint32_t kClientEvents = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-
-xcb_get_property_cookie_t getProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property,
-                                      xcb_atom_t type, uint32_t longs) {
-    return xcb_get_property(c, 0, w, property, type, 0, longs);
-}
-
-// The 32-bit items of a property reply; empty when the property is absent.
-std::vector<uint32_t> items32(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
-    if (!reply || reply->format != 32) {
-        return {};
-    }
-    const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
-    return {data, data + xcb_get_property_value_length(reply.get()) / 4};
-}
 
 bool contains(const std::vector<uint32_t>& list, uint32_t value) {
     return std::find(list.begin(), list.end(), value) != list.end();
@@ -42,7 +18,7 @@ bool contains(const std::vector<uint32_t>& list, uint32_t value) {
 }  // namespace
 
 X11Coverage::X11Coverage(const char* display, QObject* parent) : QObject(parent) {
-    std::unique_ptr<xcb_connection_t, Disconnect> c(xcb_connect(display, nullptr));
+    XcbConnection c(xcb_connect(display, nullptr));
     if (xcb_connection_has_error(c.get())) {
         return;
     }
@@ -64,42 +40,13 @@ bool X11Coverage::connected() const {
 }
 
 void X11Coverage::internAtoms() {
-    xcb_connection_t* c = connection_.get();
-    const char* names[] = {"_NET_CLIENT_LIST_STACKING",
-                           "_NET_CURRENT_DESKTOP",
-                           "_NET_WM_DESKTOP",
-                           "_NET_WM_STATE",
-                           "_NET_WM_STATE_FULLSCREEN",
-                           "_NET_WM_STATE_MAXIMIZED_VERT",
-                           "_NET_WM_STATE_MAXIMIZED_HORZ",
-                           "_NET_WM_STATE_HIDDEN",
-                           "_NET_WM_STATE_SHADED",
-                           "_NET_WM_WINDOW_TYPE",
-                           "_NET_WM_WINDOW_TYPE_DESKTOP",
-                           "_NET_WM_WINDOW_TYPE_DOCK",
-                           "_NET_FRAME_EXTENTS"};
-    xcb_atom_t* out[] = {&atoms_.clientListStacking,
-                         &atoms_.currentDesktop,
-                         &atoms_.wmDesktop,
-                         &atoms_.wmState,
-                         &atoms_.fullscreen,
-                         &atoms_.maximizedVert,
-                         &atoms_.maximizedHorz,
-                         &atoms_.hidden,
-                         &atoms_.shaded,
-                         &atoms_.windowType,
-                         &atoms_.typeDesktop,
-                         &atoms_.typeDock,
-                         &atoms_.frameExtents};
-    static_assert(std::size(names) == std::size(out));
-    xcb_intern_atom_cookie_t cookies[std::size(names)];
-    for (size_t i = 0; i < std::size(names); ++i) {
-        cookies[i] = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(names[i])), names[i]);
-    }
-    for (size_t i = 0; i < std::size(names); ++i) {
-        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookies[i], nullptr));
-        *out[i] = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    }
+    const auto a = lumivo::internAtoms(
+        connection_.get(),
+        {"_NET_CLIENT_LIST_STACKING", "_NET_CURRENT_DESKTOP", "_NET_WM_DESKTOP", "_NET_WM_STATE",
+         "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
+         "_NET_WM_STATE_HIDDEN", "_NET_WM_STATE_SHADED", "_NET_WM_WINDOW_TYPE",
+         "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK", "_NET_FRAME_EXTENTS"});
+    atoms_ = {a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12]};
 }
 
 void X11Coverage::setMonitors(const std::vector<QRect>& monitors) {
@@ -110,26 +57,18 @@ void X11Coverage::setMonitors(const std::vector<QRect>& monitors) {
     recompute();
 }
 
-// Handles every event that has arrived, fetches what the events made stale, and
-// repeats until nothing is stale: fetching reads the socket, which may queue
-// further events that the notifier will not announce again.
 void X11Coverage::pump() {
-    xcb_connection_t* c = connection_.get();
-    for (;;) {
-        while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
-            handle(event.get());
-        }
-        if (xcb_connection_has_error(c)) {
-            lose();
-            return;
-        }
-        const bool stale = listDirty_ || desktopDirty_ ||
-                           std::any_of(clients_.begin(), clients_.end(),
-                                       [](const auto& entry) { return entry.second.dirty != 0; });
-        if (!stale) {
-            break;
-        }
-        refresh();
+    const bool alive = drainEvents(
+        connection_.get(), [this](const xcb_generic_event_t* event) { handle(event); },
+        [this] {
+            return listDirty_ || desktopDirty_ ||
+                   std::any_of(clients_.begin(), clients_.end(),
+                               [](const auto& entry) { return entry.second.dirty != 0; });
+        },
+        [this] { refresh(); });
+    if (!alive) {
+        lose();
+        return;
     }
     recompute();
 }
@@ -314,9 +253,9 @@ void X11Coverage::refreshClients() {
             }
         }
         if (p.parts & kGeometry) {
-            Reply<xcb_get_geometry_reply_t> geometry(
+            XcbReply<xcb_get_geometry_reply_t> geometry(
                 xcb_get_geometry_reply(c, p.geometry, nullptr));
-            Reply<xcb_translate_coordinates_reply_t> origin(
+            XcbReply<xcb_translate_coordinates_reply_t> origin(
                 xcb_translate_coordinates_reply(c, p.origin, nullptr));
             if (!geometry || !origin) {
                 gone.push_back(p.window);
@@ -327,7 +266,7 @@ void X11Coverage::refreshClients() {
             }
         }
         if (p.parts & kMapState) {
-            Reply<xcb_get_window_attributes_reply_t> attributes(
+            XcbReply<xcb_get_window_attributes_reply_t> attributes(
                 xcb_get_window_attributes_reply(c, p.attributes, nullptr));
             if (!attributes) {
                 gone.push_back(p.window);

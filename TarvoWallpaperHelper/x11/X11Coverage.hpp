@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CoverageRules.hpp"
+#include "XcbTools.hpp"
 
 class QSocketNotifier;
 
@@ -45,9 +46,6 @@ class X11Coverage : public QObject {
     void hiddenChanged();
 
   private:
-    struct Disconnect {
-        void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-    };
     enum Part : unsigned {
         kState = 1,
         kDesktop = 2,
@@ -73,7 +71,7 @@ class X11Coverage : public QObject {
     void recompute();
     void lose();
 
-    std::unique_ptr<xcb_connection_t, Disconnect> connection_;
+    XcbConnection connection_;
     std::unique_ptr<QSocketNotifier> notifier_;
     xcb_window_t root_ = 0;
     std::unordered_map<xcb_window_t, Client> clients_;

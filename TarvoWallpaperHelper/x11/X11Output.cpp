@@ -9,24 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "XcbTools.hpp"
+
 namespace lumivo {
 namespace {
-
-// Interns all names in one round trip; an atom the server refuses stays XCB_NONE.
-std::vector<xcb_atom_t> internAtoms(xcb_connection_t* c,
-                                    std::initializer_list<std::string_view> names) {
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    for (auto name : names) {
-        cookies.push_back(xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.data()));
-    }
-    std::vector<xcb_atom_t> atoms;
-    for (auto cookie : cookies) {
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-            xcb_intern_atom_reply(c, cookie, nullptr), &std::free);
-        atoms.push_back(reply ? reply->atom : XCB_NONE);
-    }
-    return atoms;
-}
 
 void setProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
                  uint8_t format, const std::vector<uint32_t>& values) {
@@ -60,12 +46,7 @@ X11Output::X11Output(xcb_connection_t* connection, const Monitor& monitor)
     xcb_create_gc(connection_, gc_, window_, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
     // The window manager reads these when the window is first mapped.
     setDesktopProperties();
-    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(connection_, &xcb_shape_id);
-    if (shape != nullptr && shape->present) {
-        // An empty input region: the pointer falls through to the desktop.
-        xcb_shape_rectangles(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
-                             XCB_CLIP_ORDERING_UNSORTED, window_, 0, 0, 0, nullptr);
-    }
+    passClicksThrough();
     xcb_map_window(connection_, window_);
     const uint32_t below = XCB_STACK_MODE_BELOW;
     xcb_configure_window(connection_, window_, XCB_CONFIG_WINDOW_STACK_MODE, &below);
@@ -111,6 +92,15 @@ void X11Output::setDesktopProperties() {
     // WM_CLASS: instance and class, each NUL-terminated.
     constexpr std::string_view wmClass("lumivo-wallpaper\0Lumivo\0", 24);
     setText(c, window_, XCB_ATOM_WM_CLASS, wmClass);
+}
+
+void X11Output::passClicksThrough() {
+    const xcb_query_extension_reply_t* shape = xcb_get_extension_data(connection_, &xcb_shape_id);
+    if (shape != nullptr && shape->present) {
+        // An empty input region: the pointer falls through to the desktop.
+        xcb_shape_rectangles(connection_, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT,
+                             XCB_CLIP_ORDERING_UNSORTED, window_, 0, 0, 0, nullptr);
+    }
 }
 
 void X11Output::moveTo(const Monitor& monitor) {

@@ -28,6 +28,11 @@ class X11Output : public Output {
     void moveTo(const Monitor& monitor);
     // The window; 0 once another client destroyed it.
     xcb_window_t window() const { return window_; }
+    // Sets the empty input region again. A reparenting window manager gives
+    // the frame it puts the window in an input region of its own, which
+    // would take the clicks meant for the desktop; it copies the window's
+    // region when that changes after the reparenting.
+    void passClicksThrough();
     // Another client destroyed the window: nothing is drawn into it, nor
     // destroyed again.
     void forgetWindow() { window_ = 0; }

@@ -78,6 +78,8 @@ X11Outputs::X11Outputs(const std::string& display)
                             });
     coverage_ = std::make_unique<X11Coverage>(display.empty() ? nullptr : display.c_str());
     connect(coverage_.get(), &X11Coverage::hiddenChanged, this, &Outputs::hiddenChanged);
+    stacking_ = std::make_unique<X11DesktopStacking>(display.empty() ? nullptr : display.c_str());
+    connect(stacking_.get(), &X11DesktopStacking::noted, this, &Outputs::noted);
     rescanSoon_.setSingleShot(true);
     rescanSoon_.setInterval(kRescanDelayMs);
     connect(&rescanSoon_, &QTimer::timeout, this, &X11Outputs::rescan);
@@ -164,6 +166,14 @@ void X11Outputs::dispatch(bool readSocket) {
         const uint8_t type = event->response_type & 0x7F;
         if (type == XCB_EXPOSE) {
             redraw = redraw || reinterpret_cast<xcb_expose_event_t*>(raw)->count == 0;
+        } else if (type == XCB_REPARENT_NOTIFY) {
+            const auto* e = reinterpret_cast<xcb_reparent_notify_event_t*>(raw);
+            for (auto& output : outputs_) {
+                if (output->window() == e->window && e->parent != root_) {
+                    output->passClicksThrough();
+                    xcb_flush(connection_);
+                }
+            }
         } else if (type == XCB_CONFIGURE_NOTIFY) {
             if (reinterpret_cast<xcb_configure_notify_event_t*>(raw)->window == root_) {
                 rescanSoon_.start();
@@ -233,8 +243,10 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
     xcb_flush(connection_);
     std::vector<Output*> shown;
     std::vector<QRect> covered;
+    std::vector<xcb_window_t> windows;
     for (auto& output : outputs_) {
         shown.push_back(output.get());
+        windows.push_back(output->window());
         const Rect& g = output->monitor().geometry;
         covered.emplace_back(g.x, g.y, g.width, g.height);
     }
@@ -244,6 +256,7 @@ std::vector<Output*> X11Outputs::showOn(const std::vector<std::size_t>& monitors
         const QSignalBlocker quiet(coverage_.get());
         coverage_->setMonitors(covered);
     }
+    stacking_->setOwnWindows(std::move(windows));
     return shown;
 }
 

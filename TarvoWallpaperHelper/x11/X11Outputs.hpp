@@ -9,6 +9,7 @@
 
 #include "Outputs.hpp"
 #include "X11Coverage.hpp"
+#include "X11DesktopStacking.hpp"
 #include "X11Display.hpp"
 #include "X11Output.hpp"
 
@@ -17,9 +18,10 @@ namespace lumivo {
 // The X11 backend: its own connection to the X server (Xlib, so that EGL can
 // draw on it, with xcb for everything else), the monitors from RandR
 // (`xrandr --setmonitor` ones included), and one desktop window per monitor
-// shown on. Follows RandR changes within a second, and the window manager
+// shown on. Follows RandR changes within a second, the window manager
 // (X11Coverage, on a connection of its own) for windows that hide the monitors
-// shown on. GUI thread only.
+// shown on, and keeps the windows on the right side of a file manager's
+// desktop window (X11DesktopStacking, another connection). GUI thread only.
 class X11Outputs : public Outputs {
     Q_OBJECT
   public:
@@ -57,6 +59,7 @@ class X11Outputs : public Outputs {
     std::vector<Monitor> monitors_;
     std::vector<std::unique_ptr<X11Output>> outputs_;
     std::unique_ptr<X11Coverage> coverage_;
+    std::unique_ptr<X11DesktopStacking> stacking_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer rescanSoon_;
     QMetaObject::Connection aboutToBlock_;

@@ -181,6 +181,34 @@ TEST_F(WallpaperPlayerTest, StartReplacesAndStopUnloadsEverything) {
     EXPECT_EQ(threads(), idleThreads_) << "mpv threads outlived stop()";
 }
 
+TEST_F(WallpaperPlayerTest, PassesEachNoteOfTheBackendOnOncePerPlayer) {
+    // Every start opens the backend anew, and it notes what it finds on the
+    // desktop again: the log says each thing once.
+    Outputs* backend = nullptr;
+    WallpaperPlayer player([&backend] {
+        auto outputs = onX11();
+        backend = outputs.get();
+        return outputs;
+    });
+    QSignalSpy noted(&player, &WallpaperPlayer::noted);
+    const QString icons = QStringLiteral("its desktop icons are under the video");
+    const QString paused = QStringLiteral("restacks pause");
+    player.start(kClips / "wide-16x9.mp4");
+    emit backend->noted(icons);
+    emit backend->noted(icons);
+    player.start(kClips / "classic-4x3.mp4");
+    emit backend->noted(icons);
+    emit backend->noted(paused);
+    int iconNotes = 0;
+    int pauseNotes = 0;
+    for (const QList<QVariant>& arguments : noted) {
+        iconNotes += arguments.at(0).toString() == icons ? 1 : 0;
+        pauseNotes += arguments.at(0).toString() == paused ? 1 : 0;
+    }
+    EXPECT_EQ(iconNotes, 1);
+    EXPECT_EQ(pauseNotes, 1);
+}
+
 TEST_F(WallpaperPlayerTest, DestroyingAPlayingPlayerUnloadsEverything) {
     {
         WallpaperPlayer player(onX11);

@@ -12,6 +12,7 @@
 #   e2e_start_sway 640x360 480x360    # or: headless sway, one output per size;
 #                                     # sets WAYLAND_DISPLAY (see the function)
 #   e2e_start_xorg_monitors 960       # or Xorg (dummy driver) with two monitors
+#   e2e_start_desktop mate            # or a file manager's desktop (see there)
 #   e2e_proc_start app ./program      # a line-command program (see below)
 #   check "what must hold" some_command args...
 #   e2e_finish                        # prints "N passed, N failed"; exit 1 on failure
@@ -538,6 +539,122 @@ e2e_run_sway() {
 # e2e_sway_has_output NAME : sway lists an enabled output NAME.
 e2e_sway_has_output() {
     swaymsg -t get_outputs -r | jq -e --arg n "$1" 'any(.[]; .name == $n and .active)' >/dev/null
+}
+
+# ---- File-manager desktops (X11) ------------------------------------------
+# e2e_start_wm NAME CMD... : starts the window manager CMD on DISPLAY (its
+# output in "$E2E_TMP/NAME.log") and waits until it has put up its EWMH hints.
+e2e_start_wm() {
+    local name=$1
+    shift
+    e2e_spawn "$@" >"$E2E_TMP/$name.log" 2>&1
+    e2e_wait_for 20 e2e_wm_running || {
+        echo "e2e: $name did not start:" >&2
+        tail -n 20 "$E2E_TMP/$name.log" >&2
+        exit 1
+    }
+}
+e2e_wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+
+# e2e_desktop_window PROGRAM : prints the id of the desktop window (type
+# DESKTOP) that the window manager lists for PROGRAM (its WM_CLASS class, in
+# any case), or fails.
+e2e_desktop_window() {
+    local id props
+    for id in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -o '0x[0-9a-f]*'); do
+        props=$(xprop -id "$id" WM_CLASS _NET_WM_WINDOW_TYPE 2>/dev/null) || continue
+        if grep -qi "WM_CLASS(STRING) = \".*\", \"$1\"" <<<"$props" &&
+            grep -q '_NET_WM_WINDOW_TYPE_DESKTOP' <<<"$props"; then
+            echo "$id"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# e2e_screen_settled : two screenshots half a second apart are the same.
+e2e_screen_settled() {
+    import -window root "$E2E_TMP/settle-a.png" && sleep 0.5 &&
+        import -window root "$E2E_TMP/settle-b.png" &&
+        [ "$(compare -metric AE "$E2E_TMP/settle-a.png" "$E2E_TMP/settle-b.png" null: 2>&1)" = 0 ]
+}
+
+# e2e_start_desktop xfce|mate|lxde|lxqt|cinnamon : the desktop of that name on
+# DISPLAY as a new user first sees it: its window manager, then the program
+# that draws the desktop (background and icons) in a full-screen window of its
+# own, started the way the session would start it, with one file, notes.txt,
+# in ~/Desktop. The LXDE and LXQt desktops get a blue background instead of
+# black, which the wallpaper's window shows before its first picture.
+# Waits until the desktop window is managed and drawn, and sets
+# E2E_DESKTOP_PROGRAM (its WM_CLASS class in lower case) and
+# E2E_DESKTOP_WINDOW (its id). Everything stops at exit.
+#   xfce      xfwm4 and xfdesktop
+#   mate      marco and caja --force-desktop -n
+#   lxde      openbox and pcmanfm --desktop
+#   lxqt      openbox and pcmanfm-qt --desktop
+#   cinnamon  muffin (always compositing) and nemo-desktop, whose desktop
+#             window is transparent (ARGB)
+e2e_start_desktop() {
+    mkdir -p "$HOME/Desktop"
+    echo "A file on the desktop" >"$HOME/Desktop/notes.txt"
+    # No accessibility bus and no GVfs daemons: the desktops work without them
+    # and start faster. Programs the bus starts for them go without too.
+    export NO_AT_BRIDGE=1 GIO_USE_VFS=local GIO_USE_VOLUME_MONITOR=unix
+    dbus-update-activation-environment DISPLAY NO_AT_BRIDGE GIO_USE_VFS \
+        GIO_USE_VOLUME_MONITOR >/dev/null 2>&1
+    local command
+    case $1 in
+        xfce)
+            E2E_DESKTOP_PROGRAM=xfdesktop
+            e2e_start_wm xfwm4 xfwm4 --sm-client-disable
+            command=(xfdesktop --sm-client-disable)
+            ;;
+        mate)
+            # marco reads the org.mate.peripherals-mouse schema of
+            # mate-settings-daemon-common and aborts without it.
+            E2E_DESKTOP_PROGRAM=caja
+            e2e_start_wm marco marco --sm-disable
+            command=(caja --force-desktop -n)
+            ;;
+        lxde)
+            E2E_DESKTOP_PROGRAM=pcmanfm
+            mkdir -p "$XDG_CONFIG_HOME/pcmanfm/default"
+            printf '[*]\nwallpaper_mode=color\ndesktop_bg=#2f5f8f\ndesktop_fg=#ffffff\n' \
+                >"$XDG_CONFIG_HOME/pcmanfm/default/desktop-items-0.conf"
+            e2e_start_openbox 1
+            command=(pcmanfm --desktop)
+            ;;
+        lxqt)
+            E2E_DESKTOP_PROGRAM=pcmanfm-qt
+            mkdir -p "$XDG_CONFIG_HOME/pcmanfm-qt/default"
+            printf '[Desktop]\nWallpaperMode=none\nBgColor=#2f5f8f\nFgColor=#ffffff\n' \
+                >"$XDG_CONFIG_HOME/pcmanfm-qt/default/settings.conf"
+            e2e_start_openbox 1
+            command=(pcmanfm-qt --desktop)
+            ;;
+        cinnamon)
+            # muffin needs the touchscreen schema of cinnamon-settings-daemon;
+            # nemo-desktop refuses to run as root unless told otherwise.
+            E2E_DESKTOP_PROGRAM=nemo-desktop
+            gsettings set org.nemo.preferences treat-root-as-normal true
+            e2e_start_wm muffin muffin --sm-disable
+            command=(nemo-desktop)
+            ;;
+        *)
+            echo "e2e: no desktop $1" >&2
+            exit 1
+            ;;
+    esac
+    e2e_spawn "${command[@]}" >"$E2E_TMP/$E2E_DESKTOP_PROGRAM.log" 2>&1
+    if ! e2e_wait_for 30 e2e_desktop_window "$E2E_DESKTOP_PROGRAM" >/dev/null; then
+        echo "e2e: $E2E_DESKTOP_PROGRAM put up no desktop window:" >&2
+        tail -n 20 "$E2E_TMP/$E2E_DESKTOP_PROGRAM.log" >&2
+        exit 1
+    fi
+    E2E_DESKTOP_WINDOW=$(e2e_desktop_window "$E2E_DESKTOP_PROGRAM")
+    # Icons and background come a moment after the window.
+    sleep 1
+    e2e_wait_for 20 e2e_screen_settled
 }
 
 # ---- GNOME Shell -------------------------------------------------------------
