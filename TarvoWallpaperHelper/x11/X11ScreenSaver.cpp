@@ -3,16 +3,9 @@
 #include <xcb/screensaver.h>
 
 #include <QSocketNotifier>
-#include <cstdlib>
 
 namespace lumivo {
 namespace {
-
-struct FreeReply {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeReply>;
 
 // "Cycle" is the saver starting over while it runs: still blanked.
 bool blanking(std::uint8_t state) {
@@ -22,7 +15,7 @@ bool blanking(std::uint8_t state) {
 }  // namespace
 
 X11ScreenSaver::X11ScreenSaver(const char* display, QObject* parent) : QObject(parent) {
-    std::unique_ptr<xcb_connection_t, Disconnect> c(xcb_connect(display, nullptr));
+    XcbConnection c(xcb_connect(display, nullptr));
     if (xcb_connection_has_error(c.get())) {
         return;
     }
@@ -35,7 +28,7 @@ X11ScreenSaver::X11ScreenSaver(const char* display, QObject* parent) : QObject(p
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data->root;
     // Selected before the state is asked, so that no change falls in between.
     xcb_screensaver_select_input(c.get(), root, XCB_SCREENSAVER_EVENT_NOTIFY_MASK);
-    const Reply<xcb_screensaver_query_info_reply_t> info(xcb_screensaver_query_info_reply(
+    const XcbReply<xcb_screensaver_query_info_reply_t> info(xcb_screensaver_query_info_reply(
         c.get(), xcb_screensaver_query_info(c.get(), root), nullptr));
     blanked_ = info && blanking(info->state);
     connection_ = std::move(c);
@@ -49,7 +42,7 @@ X11ScreenSaver::~X11ScreenSaver() = default;
 
 void X11ScreenSaver::pump() {
     xcb_connection_t* c = connection_.get();
-    while (const Reply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+    while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
         if ((event->response_type & 0x7f) == notifyEvent_) {
             set(blanking(
                 reinterpret_cast<const xcb_screensaver_notify_event_t*>(event.get())->state));

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <xcb/xcb.h>
-
 #include <QObject>
 #include <cstdint>
 #include <memory>
+
+#include "XcbTools.hpp"
 
 class QSocketNotifier;
 
@@ -30,14 +30,10 @@ class X11ScreenSaver : public QObject {
     void changed();
 
   private:
-    struct Disconnect {
-        void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-    };
-
     void pump();
     void set(bool blanked);
 
-    std::unique_ptr<xcb_connection_t, Disconnect> connection_;
+    XcbConnection connection_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::uint8_t notifyEvent_ = 0;  // the extension's ScreenSaverNotify event code
     bool blanked_ = false;
