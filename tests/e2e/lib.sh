@@ -309,6 +309,19 @@ e2e_record() {
     printf '"height":360,"format":"mp4","updatedAt":"2026-01-01T00:00:00Z"}'
 }
 
+# e2e_clip_checkout : the developer checkout under ROOT (removed again at exit)
+# whose manifest lists one clip, CLIP, as "local", so that nothing goes to the
+# network.
+e2e_clip_checkout() {
+    rm -rf "$ROOT"
+    trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
+    mkdir -p "$ROOT/web/public/api" "$ROOT/web/public/assets/wallpapers"
+    CLIP=$ROOT/web/public/assets/wallpapers/local.mp4
+    cp "$(dirname "${BASH_SOURCE[0]}")/../data/video/wide-16x9.mp4" "$CLIP"
+    echo "[$(e2e_record local "Local Clip" https://localhost/assets/wallpapers/local.mp4 "$CLIP")]" \
+        >"$ROOT/web/public/api/wallpapers.json"
+}
+
 # e2e_gallery_fixture : the developer checkout under ROOT (removed again at
 # exit) with the "local" clip and its manifest, and a site for the HTTPS
 # gallery in "$E2E_TMP/site" with the "remote" clip (REMOTE) but no manifest

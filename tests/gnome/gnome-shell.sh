@@ -54,13 +54,7 @@ coverage_is() {
 }
 
 # The developer checkout with one clip, so that nothing goes to the network.
-rm -rf "$ROOT"
-trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
-mkdir -p "$ROOT/web/public/api" "$ROOT/web/public/assets/wallpapers"
-CLIP=$ROOT/web/public/assets/wallpapers/local.mp4
-cp "$HERE/../data/video/wide-16x9.mp4" "$CLIP"
-echo "[$(e2e_record local "Local Clip" https://localhost/assets/wallpapers/local.mp4 "$CLIP")]" \
-    >"$ROOT/web/public/api/wallpapers.json"
+e2e_clip_checkout
 mkdir -p "$XDG_CONFIG_HOME/Lumivo"
 printf '[General]\nhasShownWelcome=true\n' >"$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf"
 

@@ -20,13 +20,7 @@ chmod +x "$E2E_TMP/bin/xdg-open"
 export PATH="$E2E_TMP/bin:$PATH"
 
 # The developer checkout with one clip, so that nothing goes to the network.
-rm -rf "$ROOT"
-trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
-mkdir -p "$ROOT/web/public/api" "$ROOT/web/public/assets/wallpapers"
-CLIP=$ROOT/web/public/assets/wallpapers/local.mp4
-cp "$(dirname "$0")/../data/video/wide-16x9.mp4" "$CLIP"
-echo "[$(e2e_record local "Local Clip" https://localhost/assets/wallpapers/local.mp4 "$CLIP")]" \
-    >"$ROOT/web/public/api/wallpapers.json"
+e2e_clip_checkout
 # The welcome was shown: no alert waits for an answer.
 mkdir -p "$XDG_CONFIG_HOME/Lumivo" "$HOME/Desktop"
 printf '[General]\nhasShownWelcome=true\n' >"$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf"

@@ -56,13 +56,7 @@ menu_has() { tray menu | grep -xF "$1" >/dev/null; }
 wait_menu() { e2e_wait_for 10 menu_has "$1"; }
 
 # The developer checkout with one clip, so that nothing goes to the network.
-rm -rf "$ROOT"
-trap 'rm -rf "$ROOT"; e2e_cleanup' EXIT
-mkdir -p "$ROOT/web/public/api" "$ROOT/web/public/assets/wallpapers"
-CLIP=$ROOT/web/public/assets/wallpapers/local.mp4
-cp "$(dirname "$0")/../data/video/wide-16x9.mp4" "$CLIP"
-echo "[$(e2e_record local "Local Clip" https://localhost/assets/wallpapers/local.mp4 "$CLIP")]" \
-    >"$ROOT/web/public/api/wallpapers.json"
+e2e_clip_checkout
 
 e2e_start_sway 640x360 480x360
 export QT_QPA_PLATFORM=$PLATFORM
