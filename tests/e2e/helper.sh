@@ -117,7 +117,7 @@ verify "start line after the welcome" wait_line "Helper started. Manifest: $PROD
 verify "the welcome flag is stored" grep -rqx 'hasShownWelcome=true' "$XDG_CONFIG_HOME/Lumivo"
 
 # ---- a tray host that appears after launch -----------------------------------
-e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+e2e_start_tray_host
 menu_after_launch() {
     diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
         'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Pause Wallpaper	0		[ ]' \

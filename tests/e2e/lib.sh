@@ -806,6 +806,15 @@ e2e_plasma_script() {
     qdbus org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1" 2>/dev/null
 }
 
+# e2e_start_tray_host : the test tray host (trayhost.py serve) as the session's
+# StatusNotifierWatcher, waited for: a helper that starts before the watcher
+# is on the bus falls back to an XEmbed tray under X11, which the host never
+# sees.
+e2e_start_tray_host() {
+    e2e_spawn /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/trayhost.py" serve >/dev/null
+    e2e_wait_for 10 e2e_bus_has org.kde.StatusNotifierWatcher
+}
+
 # e2e_bus_has NAME : NAME has an owner on the session bus.
 e2e_bus_has() {
     gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \

@@ -22,9 +22,7 @@ mkdir -p "$XDG_CONFIG_HOME/Lumivo"
 printf '[General]\nhasShownWelcome=true\n' >"$XDG_CONFIG_HOME/Lumivo/LumivoHelper.conf"
 
 e2e_start_xvfb 640x360
-e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
-e2e_wait_for 10 gdbus introspect --session --dest org.kde.StatusNotifierWatcher \
-    --object-path /StatusNotifierWatcher >/dev/null 2>&1
+e2e_start_tray_host
 e2e_helper_start memory
 tray_item() { [ -n "$("$PY" "$HERE/trayhost.py" items)" ]; }
 verify "the helper shows its icon in the tray" e2e_wait_for 10 tray_item

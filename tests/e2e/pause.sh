@@ -117,7 +117,7 @@ e2e_proc_wait session '^ready' 10 >/dev/null || {
     cat "$E2E_TMP/session.err" >&2
     exit 1
 }
-e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+e2e_start_tray_host
 
 e2e_helper_start single
 e2e_helper_send lumivo://apply/aurora-veil
