@@ -26,6 +26,10 @@ void PauseControl::followSession(QDBusConnection sessionBus, QDBusConnection sys
     }
     session_ = std::make_unique<SessionState>(std::move(sessionBus), std::move(systemBus), log_);
     connect(session_.get(), &SessionState::changed, this, &PauseControl::decide);
+    // Some drivers lose what was on screen over a suspend.
+    connect(session_.get(), &SessionState::wokeUp, &player_, &WallpaperPlayer::repaint);
+    blanking_ = std::make_unique<X11ScreenSaver>();
+    connect(blanking_.get(), &X11ScreenSaver::changed, this, &PauseControl::decide);
     decide();
 }
 
@@ -64,10 +68,12 @@ void PauseControl::decide() {
     PauseInputs inputs;
     inputs.outputsHidden = player_.hiddenMonitors();
     if (session_) {
+        inputs.suspending = session_->suspending();
         inputs.locked = session_->locked();
         inputs.screensaverActive = session_->screensaverActive();
         inputs.onBattery = session_->onBattery();
     }
+    inputs.blanked = blanking_ && blanking_->blanked();
     inputs.pauseOnBattery = pauseOnBattery();
     inputs.manual = manual_;
     if (const std::optional<std::string> line = decision_.update(inputs); line && log_) {

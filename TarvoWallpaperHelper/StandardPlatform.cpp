@@ -66,7 +66,8 @@ AppDelegate::Platform StandardPlatform::platform(bool atLogin) {
     auto log = std::make_unique<SystemLog>();
     // Both end up in the delegate, which destroys the player before the log.
     Logging* playbackLog = log.get();
-    auto settings = std::make_unique<UserSettings>();
+    auto settings = std::make_unique<UserSettings>(
+        [playbackLog](const std::string& message) { playbackLog->log(message); });
     SettingsStoring* stored = settings.get();
     auto shell = std::make_shared<GnomeShellIntegration>(QDBusConnection::sessionBus());
     auto outputs = std::make_shared<SessionOutputs>(

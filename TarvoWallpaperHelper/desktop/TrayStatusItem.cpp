@@ -117,13 +117,17 @@ void TrayStatusItem::createIcon() {
 
 void TrayStatusItem::setMenu(const StatusMenu& menu) {
     requireGuiThread("TrayStatusItem::setMenu");
-    // clear() deletes the items but not the submenus, which stay children of
-    // the menu: each rebuild would leave its submenus behind. Later, since a
-    // choice in one may be what rebuilds the menu.
-    for (QMenu* submenu : menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
-        submenu->deleteLater();
-    }
+    // QMenu::clear() deletes the actions the menu owns, but a submenu's action
+    // belongs to the submenu, so the submenu (a widget with its own actions)
+    // would stay behind as a hidden child at every rebuild: three per apply.
+    // Each is cleared before it goes, so that the items the tray's D-Bus menu
+    // keeps for its actions go with them.
+    const QList<QMenu*> submenus = menu_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     menu_->clear();
+    for (QMenu* submenu : submenus) {
+        submenu->clear();
+        delete submenu;
+    }
     fill(*menu_, menu);
 }
 
@@ -137,7 +141,7 @@ void TrayStatusItem::fill(QMenu& target, const StatusMenu& entries) {
         const QString title =
             QString::fromStdString(entry.title).replace('&', QStringLiteral("&&"));
         if (!entry.submenu.empty()) {
-            // Owned by `target`; setMenu() deletes it with the next menu.
+            // A child of `target`; setMenu deletes it before the next fill.
             QMenu* submenu = target.addMenu(title);
             submenu->setEnabled(entry.enabled);
             auto* group = new QActionGroup(submenu);

@@ -49,6 +49,11 @@ void RenderCore::redraw() {
     draw();
 }
 
+void RenderCore::repaint() {
+    path_->newFrame();
+    draw();
+}
+
 void RenderCore::giveUp(const std::exception& error) {
     // The surfaces cannot be drawn on any more: the wallpapers keep their last
     // picture, one report, and no further attempts until the next layout.

@@ -38,6 +38,10 @@ class RenderCore : public QObject {
     void setCovered(const std::string& monitor, bool covered);
     // Draws the current frame again (a surface lost its picture).
     void redraw();
+    // Renders the current frame anew, paused or not, rather than showing the
+    // picture the path holds, which may have been lost too (a GPU's memory
+    // over a suspend), and draws it.
+    void repaint();
 
     const RenderPath& path() const { return *path_; }
     // Frames drawn since start (each shown on every uncovered output).

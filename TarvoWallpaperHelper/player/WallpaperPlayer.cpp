@@ -91,8 +91,8 @@ void WallpaperPlayer::stop() {
     release();
     file_.clear();
     if (playing) {
-        // mpv's threads leave freed memory scattered over malloc's arenas,
-        // where it stays resident; a helper that idles should give it back.
+        // What mpv freed stays resident in malloc's heap until trimmed; a
+        // helper that idles should give it back.
         malloc_trim(0);
         emit stopped();
     }
@@ -122,6 +122,12 @@ void WallpaperPlayer::prepare() {
 void WallpaperPlayer::setPaused(bool paused) {
     if (core_) {
         core_->setPaused(paused);
+    }
+}
+
+void WallpaperPlayer::repaint() {
+    if (core_) {
+        core_->repaint();
     }
 }
 

@@ -67,6 +67,9 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     // Pauses decoding (the frame stays on screen) or resumes from that frame.
     // Applies to the current wallpaper; the next start plays unpaused.
     void setPaused(bool paused);
+    // Renders the current frame anew on every monitor, paused or not: the
+    // pictures on screen may have been lost (over a suspend).
+    void repaint();
     // A covered monitor is not drawn on; the decode goes on. Monitors that
     // windows hide are covered by the player itself.
     void setCovered(const std::string& monitor, bool covered);

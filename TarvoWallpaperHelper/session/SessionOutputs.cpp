@@ -71,28 +71,43 @@ SessionOutputs::SessionOutputs(MainOutput mainOutput, LogLine log, SettingsStori
 }
 
 std::unique_ptr<Outputs> SessionOutputs::open() {
-    if (!choice_) {
-        // Throws when there is no screen at all; the next open asks again.
-        std::optional<BackendChoice> choice;
+    if (choice_) {
         try {
-            choice = BackendChoice::from(offeredNow(shell_, settings_, log_));
-        } catch (const HelperError& error) {
-            // Said once per state of the session, not at every apply.
-            if (error.payload() == std::optional<std::string>(gnomeIntegrationRemedy) && log_ &&
-                !refused_) {
-                refused_ = true;
-                log_(gnomeIntegrationOffLine);
-            }
-            throw;
-        }
-        choice_ = choice;
-        refused_ = false;
-        for (const auto& line : {choice_->logLine, choice_->integrationLine}) {
-            if (line && log_) {
-                log_(*line);
-            }
+            return openChosen();
+        } catch (const HelperError&) {
+            // Its display went away (a compositor that quit, say), while the
+            // session may still offer another one: ask again.
+            forget();
         }
     }
+    choose();
+    return openChosen();
+}
+
+void SessionOutputs::choose() {
+    // Throws when there is no screen at all; the next open asks again.
+    std::optional<BackendChoice> choice;
+    try {
+        choice = BackendChoice::from(offeredNow(shell_, settings_, log_));
+    } catch (const HelperError& error) {
+        // Said once per state of the session, not at every apply.
+        if (error.payload() == std::optional<std::string>(gnomeIntegrationRemedy) && log_ &&
+            !refused_) {
+            refused_ = true;
+            log_(gnomeIntegrationOffLine);
+        }
+        throw;
+    }
+    choice_ = choice;
+    refused_ = false;
+    for (const auto& line : {choice_->logLine, choice_->integrationLine}) {
+        if (line && log_) {
+            log_(*line);
+        }
+    }
+}
+
+std::unique_ptr<Outputs> SessionOutputs::openChosen() const {
     std::unique_ptr<Outputs> outputs;
     const std::string main = mainOutput_ ? mainOutput_() : std::string();
     switch (choice_->backend) {

@@ -26,7 +26,8 @@ struct DesktopShell {
 // has them, else the surfaces GNOME Shell's extension shows, else X11 desktop
 // windows (through XWayland in a Wayland session). Asks the session on the
 // first open that finds a screen, logs the choice's lines then, and keeps to
-// that choice until forget(). GUI thread only.
+// that choice until forget() or until its display can no longer be opened
+// (the compositor went away): then the next open asks again. GUI thread only.
 class SessionOutputs {
   public:
     using LogLine = std::function<void(const std::string&)>;
@@ -50,6 +51,13 @@ class SessionOutputs {
     }
 
   private:
+    // Asks the session which backend to use and logs the choice's lines;
+    // throws HelperError when it offers none.
+    void choose();
+    // Opens the backend of the current choice; throws HelperError when its
+    // display cannot be opened.
+    std::unique_ptr<Outputs> openChosen() const;
+
     MainOutput mainOutput_;
     LogLine log_;
     SettingsStoring& settings_;

@@ -9,11 +9,17 @@ std::optional<std::string> PauseDecision::reasonFor(const PauseInputs& in) {
     if (in.manual) {
         return "by the user";
     }
+    if (in.suspending) {
+        return "system suspending";
+    }
     if (in.locked) {
         return "screen locked";
     }
     if (in.screensaverActive) {
         return "screensaver active";
+    }
+    if (in.blanked) {
+        return "screen blanked";
     }
     if (in.onBattery && in.pauseOnBattery) {
         return "on battery";

@@ -10,8 +10,10 @@ namespace lumivo {
 // the settings report it at one moment.
 struct PauseInputs {
     std::vector<bool> outputsHidden{};  // one flag per output the wallpaper plays on
+    bool suspending = false;            // the system is about to sleep
     bool locked = false;
     bool screensaverActive = false;
+    bool blanked = false;  // the X server's own screen saver blanks the screen
     bool onBattery = false;
     bool pauseOnBattery = true;  // the "pauseOnBattery" setting
     bool manual = false;         // "Pause Wallpaper" is checked

@@ -66,12 +66,17 @@ SessionState::SessionState(QDBusConnection sessionBus, QDBusConnection systemBus
                      this, SLOT(onActiveChanged(bool)));
     system_.connect(kUPower, kUPowerPath, kProperties, QStringLiteral("PropertiesChanged"), this,
                     kPropertiesChangedSlot);
+    system_.connect(kLogin1, kLogin1Path, kLogin1Manager, QStringLiteral("PrepareForSleep"), this,
+                    SLOT(onPrepareForSleep(bool)));
     watch(
         session_, kScreenSaver, [this] { askScreensaver(); }, screensaver_);
     watch(
         system_, kLogin1, [this] { findSession(); }, locked_);
     watch(
         system_, kUPower, [this] { askBattery(); }, battery_);
+    // A logind that goes away mid-sleep must not leave the wallpaper resting.
+    watch(
+        system_, kLogin1, [] {}, suspending_);
     askScreensaver();
     findSession();
     askBattery();
@@ -140,6 +145,13 @@ void SessionState::onActiveChanged(bool active) {
     ++screensaver_.generation;
     found(screensaver_);
     set(screensaver_, active);
+}
+
+void SessionState::onPrepareForSleep(bool start) {
+    set(suspending_, start);
+    if (!start) {
+        emit wokeUp();
+    }
 }
 
 // This process's session, by its process id; failing that, by XDG_SESSION_ID
@@ -234,7 +246,7 @@ void SessionState::missing(Source& source) {
     set(source, false);
     if (!source.reportedMissing) {
         source.reportedMissing = true;
-        if (log_) {
+        if (log_ && source.missingLine != nullptr) {
             log_(source.missingLine);
         }
     }

@@ -12,11 +12,12 @@ class QDBusMessage;
 
 namespace lumivo {
 
-// Whether the screen is locked, the screensaver runs and the machine is on
-// battery, followed through the desktop's D-Bus services: the screensaver on the
-// session bus, logind's LockedHint and UPower's OnBattery on the system bus.
-// A missing service reads as unlocked and on mains power, with one log line; a
-// service that appears later is picked up. Never blocks on the bus. GUI thread only.
+// Whether the screen is locked, the screensaver runs, the system is about to
+// sleep and the machine is on battery, followed through the desktop's D-Bus
+// services: the screensaver on the session bus, logind's LockedHint and
+// PrepareForSleep and UPower's OnBattery on the system bus. A missing service
+// reads as unlocked, awake and on mains power, with one log line; a service that
+// appears later is picked up. Never blocks on the bus. GUI thread only.
 class SessionState : public QObject {
     Q_OBJECT
 
@@ -30,14 +31,20 @@ class SessionState : public QObject {
 
     bool locked() const { return locked_.value; }
     bool screensaverActive() const { return screensaver_.value; }
+    // Between logind's PrepareForSleep(true) and PrepareForSleep(false).
+    bool suspending() const { return suspending_.value; }
     bool onBattery() const { return battery_.value; }
 
   signals:
-    // One of the three values changed.
+    // One of the values changed.
     void changed();
+    // The system woke from sleep (after the changed() that ends
+    // suspending()): a picture on screen may have been lost meanwhile.
+    void wokeUp();
 
   private slots:
     void onActiveChanged(bool active);
+    void onPrepareForSleep(bool start);
     void onPropertiesChanged(const QString& interface, const QVariantMap& changed,
                              const QStringList& invalidated);
 
@@ -48,7 +55,7 @@ class SessionState : public QObject {
         bool value = false;
         bool reportedMissing = false;
         unsigned generation = 0;
-        const char* missingLine;
+        const char* missingLine;  // nullptr: another source says it
     };
 
     void askFlag(QDBusConnection& bus, const QDBusMessage& message, Source& source);
@@ -76,6 +83,7 @@ class SessionState : public QObject {
     Source locked_{.missingLine =
                        "[LumivoHelper] No logind session; counting the screen as not locked"};
     Source battery_{.missingLine = "[LumivoHelper] No UPower; counting as on mains power"};
+    Source suspending_{.missingLine = nullptr};
     QString sessionPath_;
 };
 

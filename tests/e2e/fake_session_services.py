@@ -12,6 +12,7 @@ each with "ok" (or "error ..."):
     lock | unlock                logind's LockedHint
     screensaver on | off         the screensaver's ActiveChanged
     battery on | off             UPower's OnBattery
+    sleep | wake                 logind's PrepareForSleep(true), PrepareForSleep(false)
 End of input ends it, which releases the names.
 """
 import argparse
@@ -56,6 +57,10 @@ class PropertyObject(dbus.service.Object):
 
 
 class LoginManager(dbus.service.Object):
+    @dbus.service.signal("org.freedesktop.login1.Manager", signature="b")
+    def PrepareForSleep(self, start):
+        pass
+
     @dbus.service.method("org.freedesktop.login1.Manager", in_signature="u", out_signature="o")
     def GetSessionByPID(self, pid):
         return dbus.ObjectPath(SESSION_PATH)
@@ -97,11 +102,11 @@ def main():
 
     DBusGMainLoop(set_as_default=True)
     keep = []  # bus names are released when their objects go
-    session_obj = saver = upower = None
+    session_obj = saver = upower = manager = None
     if "logind" not in without:
         system = dbus.SystemBus()
         keep.append(dbus.service.BusName("org.freedesktop.login1", system))
-        keep.append(LoginManager(system, "/org/freedesktop/login1"))
+        manager = LoginManager(system, "/org/freedesktop/login1")
         session_obj = PropertyObject(system, SESSION_PATH, "org.freedesktop.login1.Session",
                                      {"LockedHint": args.locked})
     if "upower" not in without:
@@ -121,6 +126,8 @@ def main():
         "screensaver off": lambda: saver.set(False),
         "battery on": lambda: upower.set("OnBattery", True),
         "battery off": lambda: upower.set("OnBattery", False),
+        "sleep": lambda: manager.PrepareForSleep(True),
+        "wake": lambda: manager.PrepareForSleep(False),
     }
     loop = GLib.MainLoop()
 

@@ -74,6 +74,25 @@ version_printed() { no_session --version | grep -q '^lumivo-helper [0-9]'; }
 verify "--help prints usage without display or bus" no_session --help
 verify "--version prints the version without display or bus" version_printed
 
+# ---- no display to run on: one line and exit status 1, not Qt's abort ---------
+# without_display REASON VAR=VALUE... : `lumivo-helper lumivo://ping` with only
+# the given display variables, while no helper runs, says REASON and exits 1.
+without_display() {
+    local out status
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY "${@:2}" "$HELPER" lumivo://ping 2>&1)
+    status=$?
+    printf 'exit status %s, output:\n%s\n' "$status" "$out"
+    [ "$status" -eq 1 ] &&
+        [ "$out" = "[LumivoHelper] Cannot start: no graphical session was found: $1" ]
+}
+verify "with neither DISPLAY nor WAYLAND_DISPLAY it exits 1 and says why" \
+    without_display "neither DISPLAY nor WAYLAND_DISPLAY is set"
+verify "an X display that cannot be opened: the same" \
+    without_display "DISPLAY=:4242 cannot be opened" DISPLAY=:4242
+verify "a Wayland display that cannot be opened: the same" \
+    without_display "WAYLAND_DISPLAY=nowhere cannot be opened" WAYLAND_DISPLAY=nowhere \
+    QT_QPA_PLATFORM=wayland
+
 e2e_start_xvfb 640x360
 
 # ---- no cache directory: the helper does not run -------------------------------
@@ -98,7 +117,7 @@ verify "start line after the welcome" wait_line "Helper started. Manifest: $PROD
 verify "the welcome flag is stored" grep -rqx 'hasShownWelcome=true' "$XDG_CONFIG_HOME/Lumivo"
 
 # ---- a tray host that appears after launch -----------------------------------
-e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+e2e_start_tray_host
 menu_after_launch() {
     diff <(tray menu) <(printf '%s\n' 'No Wallpaper Playing	0	' - 'Stop Wallpaper	0	Control+S' \
         'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Pause Wallpaper	0		[ ]' \

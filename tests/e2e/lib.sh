@@ -110,10 +110,13 @@ e2e_spawn() {
 }
 
 # e2e_start_xvfb [WIDTHxHEIGHT] : starts Xvfb on a free display and exports DISPLAY.
+# Its screen saver is off (`xset s 600` turns it on), as is Xorg's below: the
+# server would blank the screen after ten minutes without input, and the helper
+# rests while it is blanked.
 e2e_start_xvfb() {
     local size=${1:-1280x720} fdfile="$E2E_TMP/xvfb.display"
     : >"$fdfile"
-    e2e_spawn Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset \
+    e2e_spawn Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset -s 0 \
         3>"$fdfile" >/dev/null 2>"$E2E_TMP/xvfb.err"
     local i
     for ((i = 0; i < 100; i++)); do
@@ -218,6 +221,7 @@ Section "ServerFlags"
     Option "AutoAddDevices" "false"
     Option "AutoEnableDevices" "false"
     Option "DontVTSwitch" "true"
+    Option "BlankTime" "0"
 EndSection
 Section "Device"
     Identifier "dummy"
@@ -841,6 +845,15 @@ e2e_plasma_desktops_ready() { [ -n "$(e2e_plasma_script 'print(desktops().length
 # prints what it printed.
 e2e_plasma_script() {
     qdbus org.kde.plasmashell /PlasmaShell org.kde.PlasmaShell.evaluateScript "$1" 2>/dev/null
+}
+
+# e2e_start_tray_host : the test tray host (trayhost.py serve) as the session's
+# StatusNotifierWatcher, waited for: a helper that starts before the watcher
+# is on the bus falls back to an XEmbed tray under X11, which the host never
+# sees.
+e2e_start_tray_host() {
+    e2e_spawn /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/trayhost.py" serve >/dev/null
+    e2e_wait_for 10 e2e_bus_has org.kde.StatusNotifierWatcher
 }
 
 # e2e_bus_has NAME : NAME has an owner on the session bus.

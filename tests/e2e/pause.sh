@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end test of the wallpaper resting while nobody can see it: the real
 # helper playing the checkout's sample gallery, with openbox on Xvfb and then
-# on two Xorg monitors, a private system bus with the fake logind, UPower and
-# screensaver of fake_session_services.py, and the test tray host.
+# on two Xorg monitors, a private system bus with the fake logind (lock and
+# sleep), UPower and screensaver of fake_session_services.py, the X server's
+# own screen saver, and the test tray host.
 #
 # Every line about the wallpaper's state (applied, restored, stopped, paused,
 # resumed) is checked in order against the whole list expected so far, so a
@@ -79,6 +80,27 @@ window() {
     WIN=$(wmctrl -l | awk -v n="$1" '$NF == n {print $1; exit}')
 }
 state() { wmctrl -i -r "$1" -b "$2"; } # WINDOW add|remove,PROPERTY[,PROPERTY]
+# blacken : paints the wallpaper's windows black from another X client, as a
+# display that lost their pictures would show them.
+blacken() {
+    local id
+    for id in $(xdotool search --classname '^lumivo-wallpaper$'); do
+        "$PY" - "$id" <<'PY'
+import ctypes, sys
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XCreateGC.restype = ctypes.c_void_p
+x11.XCreateGC.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_void_p]
+x11.XFillRectangle.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p, ctypes.c_int,
+                               ctypes.c_int, ctypes.c_uint, ctypes.c_uint]
+x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+display = x11.XOpenDisplay(None)
+window = int(sys.argv[1])
+x11.XFillRectangle(display, window, x11.XCreateGC(display, window, 0, None), 0, 0, 8192, 8192)
+x11.XSync(display, 0)
+PY
+    done
+}
 
 tray() { "$PY" "$HERE/trayhost.py" "$@"; }
 menu_has() { tray menu | grep -xF "$1" >/dev/null; }
@@ -95,7 +117,7 @@ e2e_proc_wait session '^ready' 10 >/dev/null || {
     cat "$E2E_TMP/session.err" >&2
     exit 1
 }
-e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+e2e_start_tray_host
 
 e2e_helper_start single
 e2e_helper_send lumivo://apply/aurora-veil
@@ -127,7 +149,18 @@ wmctrl -i -c "$WIN"
 # ---- the session: lock, screensaver, battery --------------------------------
 session lock
 next "locking pauses" "Paused: screen locked"
-verify "locked, the picture stays still" e2e_wait_for 5 still_once locked "$RIGHT"
+# (openbox may still show its workspace popup from the switch above: room to wait)
+verify "locked, the picture stays still" e2e_wait_for 10 still_once locked "$RIGHT"
+window over 200x200+380+80
+wmctrl -i -c "$WIN"
+same_as_locked() {
+    shot exposed && crop exposed "$RIGHT"
+    local changed
+    changed=$(differing locked-b exposed)
+    echo "$changed pixels differ from the picture before the window"
+    [ "$changed" -eq 0 ]
+}
+verify "a window closed over it leaves the same picture" e2e_wait_for 5 same_as_locked
 session unlock
 next "unlocking resumes" "Resumed"
 verify "and the frames change again" moving unlocked "$RIGHT"
@@ -139,6 +172,60 @@ session "battery on"
 next "on battery it pauses (pauseOnBattery absent counts as true)" "Paused: on battery"
 session "battery off"
 next "on mains it resumes" "Resumed"
+
+# ---- the X server's own screen saver, and the system going to sleep ---------
+# Any new X client ends the server's screen saver, so only the log is looked
+# at while it runs.
+xset s 600 # e2e_start_xvfb turned it off
+xset s activate
+next "the X server blanking the screen pauses" "Paused: screen blanked"
+xset s reset
+next "its end resumes" "Resumed"
+xset s off
+session sleep
+next "the system going to sleep pauses" "Paused: system suspending"
+session wake
+next "waking resumes" "Resumed"
+verify "and the frames change again" moving woken "$RIGHT"
+
+# A picture lost over a suspend (as with some GPU drivers) is drawn again on
+# waking, even while the lock keeps the decode resting.
+session lock
+next "locked before a sleep" "Paused: screen locked"
+session sleep
+verify "asleep, the picture stays still" e2e_wait_for 5 still_once asleep "$RIGHT"
+blacken
+dark() {
+    shot dark && crop dark "$RIGHT" &&
+        at_least 0.02 "$(convert "$E2E_TMP/dark-crop.png" -format '%[fx:mean]' info:)"
+}
+verify "the picture is lost" dark
+session wake
+verify "waking draws it again, though the lock keeps it resting" \
+    e2e_wait_for 5 still_once repainted "$RIGHT"
+session unlock
+next "unlocking resumes (the sleep while locked says nothing)" "Resumed"
+
+# ---- 50 sleeps and wakes: the video goes on and memory stays ----------------
+rss_kib() { awk '$1 == "RssAnon:" {print $2}' "/proc/$PID/status"; }
+missed=0
+for ((i = 1; i <= 50; i++)); do
+    session sleep
+    EXPECTED+=("Paused: system suspending")
+    e2e_wait_for 10 lines_are_expected || missed=$((missed + 1))
+    session wake
+    EXPECTED+=("Resumed")
+    e2e_wait_for 10 lines_are_expected || missed=$((missed + 1))
+    [ "$i" -ne 10 ] || rss_at_10=$(rss_kib)
+done
+rss_at_50=$(rss_kib)
+verify "50 sleeps and wakes each pause and resume" eval "[ $missed -eq 0 ] && expected_lines"
+verify "after them the frames change" moving cycled "$RIGHT"
+rss_flat() {
+    echo "RssAnon after wake 10: $rss_at_10 KiB, after wake 50: $rss_at_50 KiB"
+    [ $((rss_at_50 - rss_at_10)) -le 1024 ]
+}
+verify "and memory grows by at most 1 MiB from the 10th to the 50th" rss_flat
 
 # ---- Pause Wallpaper --------------------------------------------------------
 pause_before_screens() {

@@ -101,7 +101,7 @@ class Driver {
   private:
     // The helper's choice of display backend, as the helper makes it; Plasma's
     // desktops replaced are remembered in the user's settings, as the helper's.
-    lumivo::UserSettings settings_;
+    lumivo::UserSettings settings_{[](const std::string& line) { say("event note " + line); }};
     lumivo::SessionOutputs outputs_{
         [] { return std::string(); }, [](const std::string& line) { say("event note " + line); },
         settings_,

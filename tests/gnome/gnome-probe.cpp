@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
         std::cout << "monitor " << m.geometry.x << " " << m.geometry.y << " " << m.geometry.width
                   << " " << m.geometry.height << " " << (m.covered ? "covered" : "visible") << "\n";
     }
-    UserSettings settings;
+    UserSettings settings([](const std::string& line) { std::cout << "log " << line << "\n"; });
     SessionOutputs outputs(
         {}, [](const std::string& line) { std::cout << "log " << line << "\n"; }, settings,
         gnomeDesktopShell(shellOwned));

@@ -68,7 +68,7 @@ else
 fi
 shell overview off
 shot plain
-e2e_spawn "$PY" "$HERE/../e2e/trayhost.py" serve >/dev/null
+e2e_start_tray_host
 e2e_spawn "$HELPER" 2>>"$LOG"
 HELPER_PID=$E2E_LAST_PID
 verify "the helper starts" wait_line "Helper started."

@@ -120,7 +120,7 @@ verify "three clicks on the empty desktop leave it playing" moving 0
 verify "and still inside Plasma's desktop" all_ours
 verify "and nothing of the helper above it" nothing_above_desktop
 
-e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+e2e_start_tray_host
 tray() { "$PY" "$HERE/trayhost.py" "$@"; }
 menu_has() { tray menu | grep -F "$1" >/dev/null; }
 verify "the tray offers Pause Wallpaper" e2e_wait_for 10 menu_has "Pause Wallpaper"

@@ -104,6 +104,34 @@ TEST_F(SessionStateTest, FollowsLockingScreensaverAndBattery) {
     EXPECT_TRUE(log_.empty());
 }
 
+TEST_F(SessionStateTest, SleepRestsUntilTheWakeThatSaysToDrawAgain) {
+    FakeServices fakes({});
+    const auto state = follow();
+    int wakes = 0;
+    bool awakeAtWake = false;
+    QObject::connect(state.get(), &SessionState::wokeUp, [&] {
+        ++wakes;
+        awakeAtWake = !state->suspending();
+    });
+    fakes.send("sleep");
+    EXPECT_TRUE(eventually([&] { return state->suspending(); }));
+    EXPECT_EQ(wakes, 0);
+    fakes.send("wake");
+    EXPECT_TRUE(eventually([&] { return wakes == 1; }));
+    EXPECT_TRUE(awakeAtWake);
+    EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(SessionStateTest, ALogindGoneDuringSleepLeavesTheSystemAwake) {
+    auto fakes = std::make_unique<FakeServices>(QStringList{});
+    const auto state = follow();
+    fakes->send("sleep");
+    ASSERT_TRUE(eventually([&] { return state->suspending(); }));
+    fakes.reset();
+    EXPECT_TRUE(eventually([&] { return !state->suspending(); }));
+    EXPECT_EQ(logged(kNoLogind), 1u) << "said once, for the lock";
+}
+
 TEST_F(SessionStateTest, MissingServicesCountAsUnlockedOnMainsOnceUntilTheyAppear) {
     const auto state = follow();
     EXPECT_TRUE(eventually([&] { return log_.size() == 3; }));

@@ -65,7 +65,7 @@ if [ "$PLATFORM" = xcb ]; then
 else
     unset DISPLAY
 fi
-e2e_spawn "$PY" "$HERE/trayhost.py" serve >/dev/null
+e2e_start_tray_host
 # A keyboard on the seat from the start: sway has no input devices, and keys
 # typed by a wtype that brings the seat's first keyboard can reach the client
 # before its wl_keyboard does. This one idles until the end.
