@@ -217,17 +217,17 @@ void AppDelegate::onMenu(MenuChoice choice) {
     }
 }
 
-void AppDelegate::applyRecent(const std::optional<LastWallpaper>& entry) {
+void AppDelegate::applyRecent(const std::optional<LastWallpaper>& entry, bool gallery) {
     if (entry) {
-        commands.enqueue([this, entry, stop = applies.arrived()](CommandQueue::Finish finish) {
-            apply(entry->id, entry, stop, std::move(finish));
+        commands.enqueue([=, this, stop = applies.arrived()](CommandQueue::Finish finish) {
+            apply(entry->id, FromFile{*entry, gallery}, stop, std::move(finish));
         });
     }
 }
 
 // "Downloading..." shows while the worker finds the video, with its log lines
 // and progress; every way out settles the menu before an error shows.
-void AppDelegate::apply(const std::string& id, const std::optional<LastWallpaper>& recent,
+void AppDelegate::apply(const std::string& id, const std::optional<FromFile>& recent,
                         std::stop_token stop, CommandQueue::Finish finish) {
     if (stop.stop_requested()) {  // a stop came after it, before its turn
         log("Apply cancelled: " + shortenedText(id));

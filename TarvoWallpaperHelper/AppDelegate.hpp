@@ -128,6 +128,8 @@ class AppDelegate : public QObject, public HelperCommands {
     bool waitForBackgroundWork(std::chrono::milliseconds limit) { return worker.waitIdle(limit); }
 
   private:
+    using FromFile = ApplyResolution::FromFile;
+
     // A command that ends when `step` returns; none once the helper quits,
     // when the queue refuses commands.
     void enqueueStep(std::function<void()> step);
@@ -135,11 +137,12 @@ class AppDelegate : public QObject, public HelperCommands {
     void carryOut(const Outcome<Route>& route, std::stop_token stop, CommandQueue::Finish finish);
     void stopNow();
     // With `recent`, an entry of Recent Wallpapers for `id` (ApplyResolution).
-    void apply(const std::string& id, const std::optional<LastWallpaper>& recent,
-               std::stop_token stop, CommandQueue::Finish finish);
+    void apply(const std::string& id, const std::optional<FromFile>& recent, std::stop_token stop,
+               CommandQueue::Finish finish);
     // Applies an entry of Recent Wallpapers, if there is one, in its turn; a
-    // stop cuts it short as it does a URL's apply.
-    void applyRecent(const std::optional<LastWallpaper>& entry);
+    // stop cuts it short as it does a URL's apply. A file that fails its
+    // checks is applied from the gallery when `gallery`, else not at all.
+    void applyRecent(const std::optional<LastWallpaper>& entry, bool gallery = true);
     // A cancelled apply ends quietly, whatever its outcome.
     void finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
                      bool cancelled, const CommandQueue::Finish& finish);
@@ -170,7 +173,8 @@ class AppDelegate : public QObject, public HelperCommands {
     std::unique_ptr<WallpaperPlaying> player;
     std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
     WallpaperRotation rotation{*settings, memory.recent(), pause.get(),
-                               [this](const LastWallpaper& next) { applyRecent(next); },
+                               // A change never downloads.
+                               [this](const LastWallpaper& next) { applyRecent(next, false); },
                                [this](const std::string& message) { log(message); }};
     TrayMenu menu{*settings, startAtLogin, *player, pause.get(), &memory.recent(), &rotation};
     ShellIntegrationItem shellItem;

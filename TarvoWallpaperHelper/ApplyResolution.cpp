@@ -1,5 +1,8 @@
 #include "ApplyResolution.hpp"
 
+#include <atomic>
+#include <memory>
+#include <stdexcept>
 #include <utility>
 
 #include "LogText.hpp"
@@ -27,24 +30,32 @@ void ApplyResolution::stop() {
     current_ = std::stop_source();
 }
 
-void ApplyResolution::resolve(const std::string& id, const std::optional<LastWallpaper>& recent,
+void ApplyResolution::resolve(const std::string& id, const std::optional<FromFile>& recent,
                               std::stop_token token, Done done) {
+    auto dropped = std::make_shared<std::atomic<bool>>(false);
     worker_.run(
         context_,
-        [this, id, recent, token, reports = PostedReports(context_, log_, progress_)]() mutable {
+        [this, id, recent, token, dropped,
+         reports = PostedReports(context_, log_, progress_)]() mutable {
             if (recent) {
-                const std::optional<std::string> problem = recent->fileProblem(resolver_);
+                const std::optional<std::string> problem = recent->entry.fileProblem(resolver_);
                 if (!problem) {
-                    return recent->resolved();
+                    return recent->entry.resolved();
                 }
-                reports.log("Cannot play " + escapedLogText(recent->title) +
-                            " from its file: " + *problem + " Applying it from the gallery.");
+                const std::string cannot = "Cannot play " + escapedLogText(recent->entry.title) +
+                                           " from its file: " + *problem;
+                if (!recent->orGallery) {
+                    reports.log(cannot + " The wallpaper stays as it is.");
+                    *dropped = true;
+                    throw std::runtime_error(*problem);  // dropped with the outcome
+                }
+                reports.log(cannot + " Applying it from the gallery.");
             }
             return resolver_.resolve(id, reports, token);
         },
-        [token, done = std::move(done)](const Outcome<ResolvedWallpaper>& resolved) {
+        [token, dropped, done = std::move(done)](const Outcome<ResolvedWallpaper>& resolved) {
             // Also a stop that came after the resolution ended, before this.
-            done(resolved, token.stop_requested());
+            done(resolved, token.stop_requested() || *dropped);
         });
 }
 

@@ -29,6 +29,15 @@ class ApplyResolution {
     // meanwhile, in which case the outcome is to be dropped quietly.
     using Done = std::function<void(const Outcome<ResolvedWallpaper>& resolved, bool cancelled)>;
 
+    // An entry of Recent Wallpapers to play again from its file. When the
+    // file fails its checks, the user's own choice is applied from the
+    // gallery instead (`orGallery`); a change of the rotation, which never
+    // downloads, is dropped.
+    struct FromFile {
+        LastWallpaper entry;
+        bool orGallery = true;
+    };
+
     // `installProgress` (may be empty) connects the downloader's progress to
     // the resolver; the sinks receive the reports on `context`'s thread.
     ApplyResolution(QObject* context, WallpaperResolver& resolver, BlockingWorker& worker,
@@ -45,8 +54,9 @@ class ApplyResolution {
     // thread. A stop on `token` ends the resolution early. With `recent`, an
     // entry of Recent Wallpapers for `id`, its file plays again once it passes
     // the checks of a restore there, without a manifest or a download; a file
-    // that fails them is logged in one line and `id` resolved as above.
-    void resolve(const std::string& id, const std::optional<LastWallpaper>& recent,
+    // that fails them is logged in one line, and then `id` resolved as above,
+    // or, unless `orGallery`, the apply ends as a cancelled one.
+    void resolve(const std::string& id, const std::optional<FromFile>& recent,
                  std::stop_token token, Done done);
 
   private:
