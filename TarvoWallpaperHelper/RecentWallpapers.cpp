@@ -58,7 +58,10 @@ void RecentWallpapers::add(const LastWallpaper& applied) {
     }
     std::string order;
     for (const std::size_t slot : slots_) {
-        order += (order.empty() ? "" : ",") + std::to_string(slot);
+        if (!order.empty()) {
+            order += ',';
+        }
+        order += std::to_string(slot);
     }
     settings_.setText(std::string(group) + "/" + orderKey, order);
     // What a damaged entry left in a slot no longer in use goes.

@@ -147,7 +147,10 @@ void PlasmaDesktops::setRemembered(const std::vector<long long>& ids) {
     }
     std::string text;
     for (long long id : ids) {
-        text += (text.empty() ? "" : " ") + std::to_string(id);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += std::to_string(id);
     }
     settings_.setText("plasmaDesktops/ids", text);
 }
