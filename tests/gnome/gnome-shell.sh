@@ -142,7 +142,9 @@ plain_again() {
     shot now && region now "$SECOND" r && region plain "$SECOND" r &&
         cmp -s "$E2E_TMP/now-r.rgb" "$E2E_TMP/plain-r.rgb"
 }
-verify "the same as before the first apply" plain_again
+# Waited for: on a loaded machine the second monitor's background was seen
+# still different right after Stop, once in about ten runs.
+verify "the same as before the first apply" e2e_wait_for 10 plain_again
 
 # ---- a window that only calls itself ours ---------------------------------------------------
 e2e_spawn foot --app-id=lumivo-wallpaper --title="lumivo-wallpaper 0 0 1280 720" \
