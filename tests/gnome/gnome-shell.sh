@@ -67,7 +67,16 @@ else
     export QT_QPA_PLATFORM=wayland
 fi
 shell overview off
-shot plain
+# The baseline for Stop: the Shell's own backgrounds once the overview has
+# gone and the picture holds still. Taken at once, a loaded Shell could
+# still be drawing the overview, and the check after Stop failed against it.
+overview_off() { [ "$(shell overview)" = off ]; }
+settled() {
+    shot plain && region plain 2304x768+0+0 all && sleep 0.5 && shot again &&
+        region again 2304x768+0+0 all && cmp -s "$E2E_TMP/plain-all.rgb" "$E2E_TMP/again-all.rgb"
+}
+e2e_wait_for 10 overview_off && e2e_wait_for 30 settled ||
+    echo "gnome-shell.sh: the plain background did not settle" >&2
 e2e_start_tray_host
 e2e_spawn "$HELPER" 2>>"$LOG"
 HELPER_PID=$E2E_LAST_PID
