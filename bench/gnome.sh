@@ -14,6 +14,8 @@
 #     starts of a file that is ready;
 #   - CPU of the player while a fullscreen window covers the monitor and the
 #     decode rests, as the helper rests it then.
+# The driver owns the helper's bus name, as the helper does: the extension
+# takes only that name's owner's windows into the backgrounds.
 # Usage: bench/gnome.sh [build-dir]   (default $LUMIVO_BUILD_DIR or build)
 BUILD=$(realpath "${1:-${LUMIVO_BUILD_DIR:-build}}")
 source "$(dirname "$0")/../tests/e2e/lib.sh" "$@"
@@ -36,7 +38,7 @@ running() { $SHELL_TOOL coverage >/dev/null 2>&1; }
 run() {
     local name=$1
     shift
-    e2e_proc_start "$name" "$DRIVER"
+    e2e_proc_start "$name" "$DRIVER" --helper-name
     e2e_proc_send "$name" "start $CLIP" >/dev/null
     e2e_proc_wait "$name" '^event first-frame' 20 >/dev/null
     measure "$(e2e_proc_pid "$name")" "$@" | cut -d' ' -f1
@@ -44,7 +46,7 @@ run() {
 }
 
 # First frames on the freshly started Shell, before the extension goes off and on.
-e2e_proc_start first "$DRIVER"
+e2e_proc_start first "$DRIVER" --helper-name
 times=()
 for ((i = 0; i < STARTS; i++)); do
     ms=$(e2e_proc_send first "start $CLIP" && e2e_proc_wait first '^event first-frame' 20) || {
@@ -74,12 +76,21 @@ ratio_line gnome_cpu_pct "$(printf '%s\n' "${ours[@]}" | median)" x11-fallback \
 
 # Covered: a fullscreen window over the monitor, the decode paused as the
 # helper's pause logic does once the extension reports the monitor covered.
-e2e_proc_start covered "$DRIVER"
-e2e_proc_send covered "start $CLIP" >/dev/null
-e2e_proc_wait covered '^event first-frame' 20 >/dev/null
+e2e_proc_start covered "$DRIVER" --helper-name
+e2e_proc_send covered "start $CLIP" >/dev/null &&
+    e2e_proc_wait covered '^event first-frame' 20 >/dev/null || {
+    echo "gnome.sh: no first frame after the extension came back:" >&2
+    cat "$E2E_TMP/covered.out" "$E2E_TMP/covered.err" >&2
+    exit 1
+}
 e2e_spawn foot --fullscreen sh -c 'exec sleep 600' 2>/dev/null
 covered() { $SHELL_TOOL coverage | grep -q covered; }
-e2e_wait_for 10 covered
+e2e_wait_for 10 covered || {
+    echo "gnome.sh: the extension does not report the monitor covered:" >&2
+    $SHELL_TOOL coverage >&2
+    $SHELL_TOOL windows >&2
+    exit 1
+}
 e2e_proc_send covered "pause yes" >/dev/null
 resting=()
 for ((round = 0; round < ROUNDS; round++)); do

@@ -103,8 +103,14 @@ trap e2e_cleanup EXIT
 trap 'exit 130' INT TERM
 
 # e2e_spawn CMD... : runs CMD in the background, stopped at exit; sets E2E_LAST_PID.
+# CMD does not inherit the inputs of the line-command programs below: one
+# that held a copy open would keep e2e_proc_close from ever ending its input.
 e2e_spawn() {
-    "$@" &
+    (
+        local fd
+        for fd in "${E2E_PROC_FD[@]}"; do exec {fd}>&-; done
+        exec "$@"
+    ) &
     E2E_LAST_PID=$!
     E2E_PIDS+=("$E2E_LAST_PID")
 }

@@ -2,6 +2,10 @@
 // end-to-end tests and the playback benchmarks, on X11 or Wayland as the
 // helper would choose.
 //
+//   player-driver [--helper-name]
+// --helper-name owns the helper's bus name first, as the helper does: GNOME
+// Shell's extension takes only that name's owner's windows as the wallpaper.
+//
 //   start <path>        -> ok | error <message>
 //   stop                -> ok <milliseconds the stop took>
 //   mode all|span|main  -> ok (the screen mode, also while playing)
@@ -24,6 +28,7 @@
 #include <cstdio>
 #include <string>
 
+#include "BusNames.hpp"
 #include "GnomeDesktopShell.hpp"
 #include "HelperError.hpp"
 #include "NumericLocale.hpp"
@@ -116,6 +121,11 @@ class Driver {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     lumivo::useCNumericLocale();
+    if (QApplication::arguments().contains(QStringLiteral("--helper-name")) &&
+        !QDBusConnection::sessionBus().registerService(lumivo::BusNames::serviceName)) {
+        say("error the helper's bus name is taken");
+        return 1;
+    }
     Driver driver;
     std::string pending;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
