@@ -64,12 +64,15 @@ scene() { # OUTPUTS : sets OURS and PEER (one "<cpu>" line per round)
     OURS=() PEER=()
     e2e_start_kwin_wayland "$1"
     e2e_start_plasmashell "$PACKAGES"
-    if [ -z "${HELPER_PID:-}" ]; then
-        # One helper for both scenes: it opens its display anew for each apply.
-        e2e_spawn "$HELPER" 2>>"$LOG"
-        HELPER_PID=$E2E_LAST_PID
-        e2e_wait_for 10 grep -q 'Helper started' "$LOG"
-    fi
+    # The last scene's plasmashell may have ended before saving its last
+    # wallpaper: each scene starts from Plasma's image wallpaper.
+    set_plugin org.kde.image
+    e2e_wait_for 20 plugins_are org.kde.image
+    # A helper per scene: a Qt application on Wayland ends with its compositor.
+    : >"$LOG"
+    e2e_spawn "$HELPER" 2>>"$LOG"
+    HELPER_PID=$E2E_LAST_PID
+    e2e_wait_for 10 grep -q 'Helper started' "$LOG"
     local round
     for ((round = 0; round < ROUNDS; round++)); do
         "$HELPER" lumivo://apply/local
@@ -112,8 +115,8 @@ first_frames() {
 }
 
 stop_scene() {
-    kill "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" 2>/dev/null || true
-    wait "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" 2>/dev/null || true
+    kill "$HELPER_PID" "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" 2>/dev/null || true
+    wait "$HELPER_PID" "$E2E_PLASMASHELL_PID" "$E2E_KWIN_PID" 2>/dev/null || true
     # kwin_wayland leaves its socket's lock behind only briefly.
     e2e_wait_for 10 eval '! test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"' || true
 }
