@@ -76,7 +76,7 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void setScreenMode(ScreenMode mode) override;
     std::vector<Monitor> screens() const override;
     std::filesystem::path video() const override { return file_; }
-    ScreenMode screenMode() const { return mode_; }
+    ScreenMode screenMode() const override { return mode_; }
     // Loads libmpv on a thread of its own (about 100 ms of a start on a cold
     // process), so that a start soon after finds it loaded.
     void prepare() override;

@@ -37,6 +37,7 @@ class WallpaperPlaying {
     // How the wallpaper covers several monitors, now and for later starts; a
     // playing wallpaper is laid out anew without restarting.
     virtual void setScreenMode(ScreenMode mode) = 0;
+    virtual ScreenMode screenMode() const = 0;
     // A start is coming (a wallpaper to restore is being checked): whatever
     // the player can ready without a file may be readied now, in the background.
     virtual void prepare() {}
