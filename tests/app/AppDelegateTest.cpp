@@ -885,6 +885,20 @@ Lines screenItems(const StatusMenu& menu, const std::string& screen) {
     return items;
 }
 
+// In each-screen mode, "aurora" (a.mp4) applied everywhere, then "tidal"
+// (b.mp4) with the pointer on the RIGHT screen.
+void playTwoInEachScreenMode(Rig& h) {
+    h.write("assets/a.mp4");
+    h.write("assets/b.mp4");
+    h.w.texts["screens"] = "each";
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"aurora"});
+    h.launch();
+    h.send("lumivo://apply/aurora");
+    h.w.manifest = manifest(site + "/assets/b.mp4", {"tidal"});
+    h.w.focused = "RIGHT";
+    h.send("lumivo://apply/tidal");
+}
+
 TEST(AppDelegateTest, InEachScreenModeAnApplyLandsOnTheScreenLookedAtAndTheOthersStay) {
     Rig h;
     h.write("assets/a.mp4");
@@ -918,15 +932,7 @@ TEST(AppDelegateTest, InEachScreenModeAnApplyLandsOnTheScreenLookedAtAndTheOther
 
 TEST(AppDelegateTest, EachScreensWallpaperComesBackAtLoginAndAMissingScreenIsSkipped) {
     Rig h;
-    h.write("assets/a.mp4");
-    h.write("assets/b.mp4");
-    h.w.texts["screens"] = "each";
-    h.w.manifest = manifest(site + "/assets/a.mp4", {"aurora"});
-    h.launch();
-    h.send("lumivo://apply/aurora");
-    h.w.manifest = manifest(site + "/assets/b.mp4", {"tidal"});
-    h.w.focused = "RIGHT";
-    h.send("lumivo://apply/tidal");
+    playTwoInEachScreenMode(h);
     const auto restartIdle = [&] {
         h.w.everywhere.clear();
         h.w.onScreen.clear();
@@ -961,15 +967,7 @@ TEST(AppDelegateTest, EachScreensWallpaperComesBackAtLoginAndAMissingScreenIsSki
 
 TEST(AppDelegateTest, LeavingEachScreenModeKeepsTheFocusedScreensWallpaperEverywhere) {
     Rig h;
-    h.write("assets/a.mp4");
-    h.write("assets/b.mp4");
-    h.w.texts["screens"] = "each";
-    h.w.manifest = manifest(site + "/assets/a.mp4", {"aurora"});
-    h.launch();
-    h.send("lumivo://apply/aurora");
-    h.w.manifest = manifest(site + "/assets/b.mp4", {"tidal"});
-    h.w.focused = "RIGHT";
-    h.send("lumivo://apply/tidal");
+    playTwoInEachScreenMode(h);
     h.w.menuHandler(MenuAction::screensAll);
     h.settle();
     EXPECT_EQ(h.w.everywhere, h.root / "web/public/assets/b.mp4");

@@ -18,19 +18,18 @@
 namespace lumivo {
 namespace {
 
-const std::filesystem::path kWide = std::filesystem::path(LUMIVO_TEST_DATA) / "video/wide-16x9.mp4";
-const std::filesystem::path kClassic =
-    std::filesystem::path(LUMIVO_TEST_DATA) / "video/classic-4x3.mp4";
+const std::filesystem::path kClips = std::filesystem::path(LUMIVO_TEST_DATA) / "video";
+const std::filesystem::path kWide = kClips / "wide-16x9.mp4", kClassic = kClips / "classic-4x3.mp4";
 constexpr int kWaitMs = 10000;
 
+// Two monitors side by side, LEFT the primary, in each-screen mode.
 class EachScreenPlayerTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        app_ = makeTestApplication<QCoreApplication>("EachScreenPlayerTest");
         useCNumericLocale();
+        app_ = makeTestApplication<QCoreApplication>("EachScreenPlayerTest");
     }
     static void TearDownTestSuite() { app_.reset(); }
-
     void SetUp() override {
         player_ = std::make_unique<WallpaperPlayer>([this] {
             auto outputs = std::make_unique<MemoryOutputs>(MemoryOutputs::Options{
@@ -120,6 +119,20 @@ TEST_F(EachScreenPlayerTest, LeavingTheModeKeepsTheFocusedScreensVideoEverywhere
     player_->setScreenMode(ScreenMode::EachScreen);
     EXPECT_EQ(player_->decodes(), 1U);
     EXPECT_EQ(player_->video(), kClassic);
+}
+
+TEST_F(EachScreenPlayerTest, ScreensAreListedLeftToRightWhateverOrderTheServerGives) {
+    WallpaperPlayer player([] {
+        return std::make_unique<MemoryOutputs>(MemoryOutputs::Options{
+            .monitors = {{"RIGHT", {64, 0, 48, 36}, false}, {"LEFT", {0, 0, 64, 36}, true}}});
+    });
+    EXPECT_TRUE(player.screens().empty()) << "nothing plays";
+    player.start(kWide);
+    std::vector<std::string> names;
+    for (const Monitor& screen : player.screens()) {
+        names.push_back(screen.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"LEFT", "RIGHT"}));
 }
 
 }  // namespace
