@@ -100,8 +100,10 @@ void WallpaperPlayer::open(std::unique_ptr<Outputs> outputs) {
     });
     connect(outputs_.get(), &Outputs::lost, this, [this](const QString& reason) {
         emit noted(QStringLiteral("Wallpaper display lost: ") + reason);
-        // Nothing can be shown any more; mpv must not wait on a dead display.
+        // Nothing can be shown any more; mpv must not wait on a dead display,
+        // nor a change of the backend's start another decode on it.
         decodes_.clear();
+        outputs_->disconnect(this);
     });
     layOut();
 }
