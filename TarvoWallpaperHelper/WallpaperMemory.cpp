@@ -171,8 +171,9 @@ bool WallpaperMemory::play(const LastWallpaper& last, WallpaperPlaying& player) 
 void WallpaperMemory::playScreens(WallpaperPlaying& player) {
     const std::vector<Monitor> shown = player.screens();
     for (const auto& [screen, entry] : screens_.entries()) {
-        const bool there = std::any_of(shown.begin(), shown.end(),
-                                       [&](const Monitor& m) { return m.name == screen; });
+        const bool there =
+            std::any_of(shown.begin(), shown.end(),
+                        [&name = screen](const Monitor& m) { return m.name == name; });
         if (!there) {
             log_("Skipped " + entry.title + " on " + screen + ": the screen is not connected");
             continue;

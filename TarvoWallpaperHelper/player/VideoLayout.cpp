@@ -12,7 +12,7 @@ std::vector<VideoLayout> layoutVideos(const std::vector<Monitor>& monitors,
     for (std::size_t i = 0; i < monitors.size(); ++i) {
         const auto found = own.find(monitors[i].name);
         const std::filesystem::path& video = found != own.end() ? found->second : fallback;
-        if (video.empty() || monitors[i].geometry.empty()) {
+        if (monitors[i].geometry.empty()) {
             continue;
         }
         auto same = std::find_if(videos.begin(), videos.end(),

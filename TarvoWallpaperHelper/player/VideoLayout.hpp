@@ -21,10 +21,9 @@ struct VideoLayout {
 };
 
 // Which video each of `monitors` shows: its own in `own` (by monitor name),
-// else `fallback`; a monitor with neither (an empty fallback) shows nothing,
-// nor does one without area. One entry per distinct video, so that a video on
-// two monitors is decoded once, in the order of the first monitor showing
-// each. Pure.
+// else `fallback`; a monitor without area shows nothing. One entry per
+// distinct video, so that a video on two monitors is decoded once, in the
+// order of the first monitor showing each. Pure.
 std::vector<VideoLayout> layoutVideos(const std::vector<Monitor>& monitors,
                                       const std::map<std::string, std::filesystem::path>& own,
                                       const std::filesystem::path& fallback);

@@ -223,7 +223,7 @@ long WallpaperPlayer::framesDrawn() const {
 }
 
 bool WallpaperPlayer::layOut() {
-    if (!outputs_ || file_.empty()) {
+    if (!outputs_) {
         return false;
     }
     const std::vector<Monitor> monitors = outputs_->monitors();

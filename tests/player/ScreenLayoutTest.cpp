@@ -100,13 +100,13 @@ TEST(VideoLayoutTest, TheSameVideoOnTwoMonitorsIsOneDecodeShownOnBoth) {
         1U);
 }
 
-TEST(VideoLayoutTest, AMonitorWithoutAVideoOrAreaShowsNothing) {
+TEST(VideoLayoutTest, AMonitorWithoutAreaShowsNothing) {
     const Monitor off{"off", {0, 0, 0, 720}, false};
     const auto videos =
-        layoutVideos({kWide, off, kClassic}, {{"DP-2", "b.mp4"}, {"off", "c.mp4"}}, "");
-    ASSERT_EQ(videos.size(), 1U);
-    EXPECT_EQ(videos[0].video, "b.mp4");
-    EXPECT_EQ(videos[0].layout.placements, (std::vector<Placement>{{2, 0, {0, 0, 960, 720}}}));
+        layoutVideos({kWide, off, kClassic}, {{"DP-2", "b.mp4"}, {"off", "c.mp4"}}, "a.mp4");
+    ASSERT_EQ(videos.size(), 2U);
+    EXPECT_EQ(videos[1].video, "b.mp4");
+    EXPECT_EQ(videos[1].layout.placements, (std::vector<Placement>{{2, 0, {0, 0, 960, 720}}}));
     // A name of a monitor that is gone changes nothing.
     EXPECT_EQ(layoutVideos({kWide}, {{"gone", "b.mp4"}}, "a.mp4").size(), 1U);
     EXPECT_TRUE(layoutVideos({}, {}, "a.mp4").empty());
