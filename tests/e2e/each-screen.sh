@@ -2,9 +2,10 @@
 # End-to-end test of "Each Screen Separately" on Xorg's two monitors (DUMMY0,
 # 1280x720+0+0 and primary, beside DUMMY1, 960x720+1280+0): an apply lands
 # on the monitor under the pointer while the other keeps playing its own
-# video, both come back after a restart with no manifest anywhere, and a
-# monitor missing at a start is skipped and comes back with the monitor. The
-# real helper (as helper.sh builds it), its checkout's clips only.
+# video, both come back after a restart with no manifest anywhere, a
+# monitor missing at a start is skipped and comes back with the monitor, and
+# with OpenGL a decode let go of leaves the other drawing. The real helper
+# (as helper.sh builds it), its checkout's clips only.
 #
 #   each-screen.sh HELPER PROJECT_ROOT PORT
 HELPER=$(realpath "$1") ROOT=$(realpath -m "$2") PORT=$3
@@ -101,5 +102,18 @@ second_on
 e2e_helper_start back
 verify "a login with it connected again plays it there" wait_line "Restored Red Clip on DUMMY1"
 verify "both play their own once more" both_play local red
+
+# ---- OpenGL: a decode let go of leaves the other one drawing -----------------
+# Each decode has its own OpenGL context on the one EGL display.
+e2e_helper_terminate
+mv "$E2E_TMP/manifest.json" "$PUBLIC/api/wallpapers.json"
+LUMIVO_RENDER=gl e2e_helper_start gl
+verify "OpenGL: both come back" both_play local red
+xdotool mousemove 1600 300
+e2e_helper_send lumivo://apply/local
+verify "OpenGL: the second monitor's video goes back to the first one's" both_play local local
+verify "OpenGL: its decode is let go of" e2e_wait_for 10 test "$(decodes "$RED")" -eq 0
+verify "OpenGL: the helper reports no failure" \
+    test "$(lines_matching '^\[LumivoHelper\] .*\(EGL\|annot\|ailed\)')" -eq 0
 
 e2e_finish
