@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "CommandRoute.hpp"
-#include "GuiThread.hpp"
 #include "HelperAlerts.hpp"
 #include "HelperConstants.hpp"
 #include "HelperError.hpp"
@@ -116,10 +115,6 @@ void AppDelegate::quit() {
     terminateNow();
 }
 
-void AppDelegate::activate() {
-    requireGuiThread("activate");
-}
-
 bool AppDelegate::activateAction(const std::string& name) {
     requireGuiThread("activateAction");
     const std::optional<MenuAction> action = menuActionNamed(name);
@@ -165,7 +160,7 @@ void AppDelegate::carryOut(const Outcome<Route>& route, std::stop_token stop,
             stopNow();
             return finish();
         case Route::Kind::apply:
-            return apply(route.value().id(), std::nullopt, std::move(stop), std::move(finish));
+            return apply(route.value().id(), {}, {}, std::move(stop), std::move(finish));
     }
 }
 
@@ -196,10 +191,12 @@ void AppDelegate::onMenu(MenuChoice choice) {
         case MenuAction::screensAll:
         case MenuAction::screensSpan:
         case MenuAction::screensMain:
+        case MenuAction::screensEach:
         case MenuAction::changeEvery:
             return enqueueStep([this, choice] { menu.choose(choice); });
         case MenuAction::recentWallpaper:
-            return applyRecent(memory.recent().at(choice.index));
+        case MenuAction::screenWallpaper:  // for the screen named, else as a URL's
+            return applyRecent(memory.recent().at(choice.index), true, choice.screen);
         case MenuAction::pauseWallpaper:
             // At once: the pause is for the wallpaper on screen now (an apply clears it).
             if (pause && !quitting) {
@@ -217,17 +214,18 @@ void AppDelegate::onMenu(MenuChoice choice) {
     }
 }
 
-void AppDelegate::applyRecent(const std::optional<LastWallpaper>& entry, bool gallery) {
+void AppDelegate::applyRecent(const std::optional<LastWallpaper>& entry, bool gallery,
+                              Screen screen) {
     if (entry) {
         commands.enqueue([=, this, stop = applies.arrived()](CommandQueue::Finish finish) {
-            apply(entry->id, FromFile{*entry, gallery}, stop, std::move(finish));
+            apply(entry->id, FromFile{*entry, gallery}, screen, stop, std::move(finish));
         });
     }
 }
 
 // "Downloading..." shows while the worker finds the video, with its log lines
 // and progress; every way out settles the menu before an error shows.
-void AppDelegate::apply(const std::string& id, const std::optional<FromFile>& recent,
+void AppDelegate::apply(const std::string& id, const std::optional<FromFile>& recent, Screen screen,
                         std::stop_token stop, CommandQueue::Finish finish) {
     if (stop.stop_requested()) {  // a stop came after it, before its turn
         log("Apply cancelled: " + shortenedText(id));
@@ -235,13 +233,14 @@ void AppDelegate::apply(const std::string& id, const std::optional<FromFile>& re
     }
     menu.setDownloading(true);
     applies.resolve(id, recent, std::move(stop),
-                    [this, id, finish](const Outcome<ResolvedWallpaper>& resolved, bool cancelled) {
-                        finishApply(id, resolved, cancelled, finish);
+                    [=, this](const Outcome<ResolvedWallpaper>& resolved, bool cancelled) {
+                        finishApply(id, resolved, cancelled, screen, finish);
                     });
 }
 
 void AppDelegate::finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
-                              bool cancelled, const CommandQueue::Finish& finish) {
+                              bool cancelled, const Screen& screen,
+                              const CommandQueue::Finish& finish) {
     if (quitting) {
         return;
     }
@@ -251,9 +250,10 @@ void AppDelegate::finishApply(const std::string& id, const Outcome<ResolvedWallp
         error = nullptr;
     } else if (!error) {
         try {
-            player->start(resolved.value().video);
-            menu.setTitle(resolved.value().title);
-            memory.remember(resolved.value());
+            // On one screen in each-screen mode, else everywhere.
+            if (!memory.play(resolved.value(), screen, *player)) {
+                menu.setTitle(resolved.value().title);
+            }
             log("Applied " + shortenedText(resolved.value().title));
         } catch (...) {
             error = std::current_exception();

@@ -19,6 +19,7 @@
 #include "CommandQueue.hpp"
 #include "FileDownloading.hpp"
 #include "FileManager.hpp"
+#include "GuiThread.hpp"
 #include "HelperAlerts.hpp"
 #include "HelperCommands.hpp"
 #include "HelperLocations.hpp"
@@ -113,7 +114,7 @@ class AppDelegate : public QObject, public HelperCommands {
     void openGallery();
     void checkForUpdates();
     // D-Bus Activate: the helper has no window to raise, so nothing happens.
-    void activate() override;
+    void activate() override { requireGuiThread("activate"); }
     // D-Bus ActivateAction with the menu's actions by name ("stop-wallpaper",
     // "open-gallery", "check-for-updates", "quit"); returns false for others.
     bool activateAction(const std::string& name) override;
@@ -129,6 +130,7 @@ class AppDelegate : public QObject, public HelperCommands {
 
   private:
     using FromFile = ApplyResolution::FromFile;
+    using Screen = std::optional<std::string>;
 
     // A command that ends when `step` returns; none once the helper quits,
     // when the queue refuses commands.
@@ -137,15 +139,18 @@ class AppDelegate : public QObject, public HelperCommands {
     void carryOut(const Outcome<Route>& route, std::stop_token stop, CommandQueue::Finish finish);
     void stopNow();
     // With `recent`, an entry of Recent Wallpapers for `id` (ApplyResolution).
-    void apply(const std::string& id, const std::optional<FromFile>& recent, std::stop_token stop,
-               CommandQueue::Finish finish);
+    // In each-screen mode it plays on the monitor named `screen`, with none
+    // on the one the user looks at.
+    void apply(const std::string& id, const std::optional<FromFile>& recent, Screen screen,
+               std::stop_token stop, CommandQueue::Finish finish);
     // Applies an entry of Recent Wallpapers, if there is one, in its turn; a
     // stop cuts it short as it does a URL's apply. A file that fails its
     // checks is applied from the gallery when `gallery`, else not at all.
-    void applyRecent(const std::optional<LastWallpaper>& entry, bool gallery = true);
+    void applyRecent(const std::optional<LastWallpaper>& entry, bool gallery = true,
+                     Screen screen = std::nullopt);
     // A cancelled apply ends quietly, whatever its outcome.
     void finishApply(const std::string& id, const Outcome<ResolvedWallpaper>& resolved,
-                     bool cancelled, const CommandQueue::Finish& finish);
+                     bool cancelled, const Screen& screen, const CommandQueue::Finish& finish);
     // While an error alert is open, later errors are only logged, and one
     // alert follows for them (AlertCoalescer).
     void show(std::exception_ptr error);
@@ -174,9 +179,12 @@ class AppDelegate : public QObject, public HelperCommands {
     std::unique_ptr<PauseControl> pause;  // after player: destroyed before it
     WallpaperRotation rotation{*settings, memory.recent(), pause.get(),
                                // A change never downloads.
-                               [this](const LastWallpaper& next) { applyRecent(next, false); },
-                               [this](const std::string& message) { log(message); }};
-    TrayMenu menu{*settings, startAtLogin, *player, pause.get(), &memory.recent(), &rotation};
+                               [this](const LastWallpaper& next, const Screen& screen) {
+                                   applyRecent(next, false, screen);
+                               },
+                               [this](const std::string& message) { log(message); }, player.get()};
+    TrayMenu menu{*settings,        startAtLogin, *player, pause.get(),
+                  &memory.recent(), &rotation,    &memory};
     ShellIntegrationItem shellItem;
 
     bool quitting = false;

@@ -23,8 +23,10 @@ std::optional<std::int64_t> positiveMiB(const std::string& text) {
 
 }  // namespace
 
-void CacheUpkeep::applied(const std::filesystem::path& file, bool fromCache) {
-    keep({file});
+void CacheUpkeep::applied(const std::filesystem::path& file, bool fromCache,
+                          std::vector<std::filesystem::path> kept) {
+    kept.push_back(file);
+    keep(kept);
     if (!fromCache) {
         return;
     }

@@ -34,9 +34,11 @@ class CacheUpkeep {
           context_(context),
           log_(std::move(log)) {}
 
-    // `file` plays now and is what the next login restores: it is kept
-    // alone; a cached one is stamped, and then the cache trimmed.
-    void applied(const std::filesystem::path& file, bool fromCache);
+    // `file` plays now: it and `kept` (what plays elsewhere and what the
+    // next login restores) are kept; a cached one is stamped, and then the
+    // cache trimmed.
+    void applied(const std::filesystem::path& file, bool fromCache,
+                 std::vector<std::filesystem::path> kept = {});
     // Keeps exactly `files`, which play or are remembered for login. A list
     // that cannot be written is logged; pruning then keeps the earlier list.
     void keep(const std::vector<std::filesystem::path>& files);

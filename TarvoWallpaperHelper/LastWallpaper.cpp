@@ -24,7 +24,17 @@ std::optional<std::int64_t> parseBytes(const std::optional<std::string>& text) {
     return value;
 }
 
+// The folder a path names, however it is spelled ("/a/b/", "/a/./b").
+std::filesystem::path folder(const std::filesystem::path& path) {
+    const std::filesystem::path normal = path.lexically_normal();
+    return normal.has_filename() ? normal : normal.parent_path();
+}
+
 }  // namespace
+
+bool LastWallpaper::cachedOutside(const std::filesystem::path& cacheRoot) const {
+    return sha256 && folder(file.parent_path()) != folder(cacheRoot);
+}
 
 LastWallpaper LastWallpaper::of(const ResolvedWallpaper& played) {
     LastWallpaper last{played.id,    played.title, played.video,

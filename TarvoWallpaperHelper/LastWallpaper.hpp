@@ -37,6 +37,10 @@ struct LastWallpaper {
     // its digest, a checkout file must be where the asset rules lead its
     // video URL. Blocking (a full digest); never throws.
     std::optional<std::string> fileProblem(const WallpaperResolver& resolver) const;
+    // Whether it names a cached file (a digest) that does not lie in the
+    // folder `cacheRoot`, however either is spelled: settings that point the
+    // digest check at any other file are damaged.
+    bool cachedOutside(const std::filesystem::path& cacheRoot) const;
 
     // The wallpaper kept in `from`; absent when none is, or when what is
     // stored is incomplete (no id, title or file, or neither a digest nor a

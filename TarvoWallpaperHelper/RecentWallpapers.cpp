@@ -9,12 +9,6 @@ namespace lumivo {
 
 namespace {
 
-// The folder a path names, however it is spelled ("/a/b/", "/a/./b").
-std::filesystem::path folder(const std::filesystem::path& path) {
-    const std::filesystem::path normal = path.lexically_normal();
-    return normal.has_filename() ? normal : normal.parent_path();
-}
-
 std::string entryGroup(std::size_t number) {
     return std::string(RecentWallpapers::group) + "/" + std::to_string(number);
 }
@@ -106,7 +100,7 @@ void RecentWallpapers::load() {
         const std::string at = entryGroup(number);
         std::optional<LastWallpaper> entry = LastWallpaper::load(settings_, at);
         std::string damage = "it is incomplete";
-        if (entry && entry->sha256 && folder(entry->file.parent_path()) != folder(cacheRoot_)) {
+        if (entry && entry->cachedOutside(cacheRoot_)) {
             damage = "its cached file is outside the cache";
             entry.reset();
         }

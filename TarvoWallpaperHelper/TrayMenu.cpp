@@ -12,13 +12,14 @@ constexpr std::size_t menuTitleCharacters = 40;
 
 TrayMenu::TrayMenu(SettingsStoring& settings_, StartAtLogin& startAtLogin_,
                    WallpaperPlaying& player_, const PauseControl* pause_, RecentWallpapers* recent_,
-                   WallpaperRotation* rotation_)
+                   WallpaperRotation* rotation_, WallpaperMemory* memory_)
     : settings(settings_),
       startAtLogin(startAtLogin_),
       player(player_),
       pause(pause_),
       recent(recent_),
-      rotation(rotation_) {}
+      rotation(rotation_),
+      memory(memory_) {}
 
 void TrayMenu::launch(std::unique_ptr<StatusItemShowing> item) {
     statusItem = std::move(item);
@@ -59,9 +60,13 @@ void TrayMenu::choose(MenuChoice choice) {
     const MenuAction action = choice.action;
     const ScreenMode mode = action == MenuAction::screensSpan   ? ScreenMode::SpanAcrossScreens
                             : action == MenuAction::screensMain ? ScreenMode::MainScreenOnly
+                            : action == MenuAction::screensEach ? ScreenMode::EachScreen
                                                                 : ScreenMode::AllScreens;
     settings.setText(screensKey, std::string(screenModeKey(mode)));
     player.setScreenMode(mode);
+    if (memory && mode != ScreenMode::EachScreen && currentTitle) {
+        currentTitle = memory->playingEverywhere(player.video()).value_or(*currentTitle);
+    }
     update();
 }
 
@@ -76,16 +81,24 @@ void TrayMenu::update() {
     const ScreenMode mode = screenMode();
     const MenuAction screens = mode == ScreenMode::SpanAcrossScreens ? MenuAction::screensSpan
                                : mode == ScreenMode::MainScreenOnly  ? MenuAction::screensMain
+                               : mode == ScreenMode::EachScreen      ? MenuAction::screensEach
                                                                      : MenuAction::screensAll;
+    std::vector<std::string> screenNames;
+    for (const Monitor& screen :
+         mode == ScreenMode::EachScreen ? player.screens() : std::vector<Monitor>{}) {
+        screenNames.push_back(screen.name);
+    }
     const std::optional<bool> paused = pause ? std::optional<bool>(pause->manual()) : std::nullopt;
     std::vector<std::string> recentTitles;
     for (const LastWallpaper& entry : recent ? recent->entries() : std::vector<LastWallpaper>{}) {
         recentTitles.push_back(shortenedText(entry.title, menuTitleCharacters));
     }
-    const StatusMenu menu =
-        statusMenu(MenuState{isDownloading, currentTitle, paused, screens, std::move(recentTitles),
-                             rotation ? std::optional(rotation->minutes()) : std::nullopt,
-                             startAtLogin.checked(), gnomeIntegration});
+    const std::optional<std::string> playing =
+        memory && currentTitle ? memory->playingLine(player.screens(), currentTitle) : currentTitle;
+    const StatusMenu menu = statusMenu(MenuState{
+        isDownloading, playing, paused, screens, std::move(screenNames), std::move(recentTitles),
+        rotation ? std::optional(rotation->minutes()) : std::nullopt, startAtLogin.checked(),
+        gnomeIntegration});
     if (statusItem) {
         statusItem->setMenu(menu);
     }

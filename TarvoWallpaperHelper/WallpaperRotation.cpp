@@ -18,25 +18,33 @@ constexpr milliseconds longestRing{std::chrono::hours(24 * 24)};
 }  // namespace
 
 WallpaperRotation::WallpaperRotation(SettingsStoring& settings, RecentWallpapers& recent,
-                                     const PauseControl* pause, Apply apply, LogSink log)
+                                     const PauseControl* pause, Apply apply, LogSink log,
+                                     const WallpaperPlaying* player)
     : settings_(settings),
       recent_(recent),
       pause_(pause),
       apply_(std::move(apply)),
-      log_(std::move(log)) {
+      log_(std::move(log)),
+      player_(player) {
     timer_.setSingleShot(true);
     // A change a few seconds late costs nothing; the system may batch it.
     timer_.setTimerType(Qt::CoarseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] { fire(); });
 }
 
-void WallpaperRotation::playing(const std::string& id) {
-    playing_ = id;
+void WallpaperRotation::playing(const std::string& id, const std::optional<std::string>& screen) {
+    if (screen) {
+        screens_[*screen] = id;
+    } else {
+        playing_ = id;
+        screens_.clear();
+    }
     schedule();
 }
 
 void WallpaperRotation::stopped() {
     playing_.reset();
+    screens_.clear();
     timer_.stop();
 }
 
@@ -78,6 +86,31 @@ std::optional<LastWallpaper> WallpaperRotation::next(
     return found == recent.rend() ? std::nullopt : std::optional(*found);
 }
 
+std::vector<std::pair<std::string, LastWallpaper>> WallpaperRotation::nextPerScreen(
+    const std::vector<LastWallpaper>& recent,
+    const std::vector<std::pair<std::string, std::string>>& playing,
+    const std::function<bool(const LastWallpaper&)>& hasFile) {
+    std::vector<std::string> taken;
+    for (const auto& [screen, id] : playing) {
+        taken.push_back(id);
+    }
+    std::vector<std::pair<std::string, LastWallpaper>> moves;
+    for (const auto& [screen, id] : playing) {
+        const auto free = [&](const LastWallpaper& entry) {
+            return hasFile(entry) && std::find(taken.begin(), taken.end(), entry.id) == taken.end();
+        };
+        std::optional<LastWallpaper> entry = next(recent, id, free);
+        if (!entry) {
+            entry = next(recent, id, hasFile);
+        }
+        if (entry) {
+            taken.push_back(entry->id);
+            moves.emplace_back(screen, *entry);
+        }
+    }
+    return moves;
+}
+
 void WallpaperRotation::schedule() {
     timer_.stop();
     const std::int64_t period = minutes();
@@ -108,8 +141,23 @@ void WallpaperRotation::fire() {
         std::error_code error;
         return std::filesystem::exists(entry.file, error);
     };
-    if (const std::optional<LastWallpaper> entry = next(recent_.entries(), *playing, hasFile)) {
-        apply_(*entry);
+    const std::vector<Monitor> screens =
+        player_ != nullptr && player_->screenMode() == ScreenMode::EachScreen
+            ? player_->screens()
+            : std::vector<Monitor>{};
+    if (screens.empty()) {
+        if (const std::optional<LastWallpaper> entry = next(recent_.entries(), *playing, hasFile)) {
+            apply_(*entry, std::nullopt);
+        }
+        return;
+    }
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const Monitor& screen : screens) {
+        const auto own = screens_.find(screen.name);
+        shown.emplace_back(screen.name, own != screens_.end() ? own->second : *playing);
+    }
+    for (const auto& [screen, entry] : nextPerScreen(recent_.entries(), shown, hasFile)) {
+        apply_(entry, screen);
     }
 }
 

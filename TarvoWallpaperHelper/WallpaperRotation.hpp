@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "PauseControl.hpp"
 #include "RecentWallpapers.hpp"
 #include "SettingsStoring.hpp"
+#include "WallpaperPlaying.hpp"
 
 namespace lumivo {
 
@@ -21,22 +23,30 @@ namespace lumivo {
 // turn; only entries whose file is there count, since a change never
 // downloads. One single-shot timer runs to the next change while a wallpaper
 // plays, and nothing else: no wake-ups between changes. A change due while the
-// wallpaper rests (PauseControl) waits a whole period more. GUI thread.
+// wallpaper rests (PauseControl) waits a whole period more. In each-screen
+// mode every screen moves on at each change, each to a different entry where
+// the list has enough. GUI thread.
 class WallpaperRotation {
   public:
-    using Apply = std::function<void(const LastWallpaper& next)>;
+    // `screen`: the monitor to play it on in each-screen mode; none: as an
+    // apply from the gallery.
+    using Apply =
+        std::function<void(const LastWallpaper& next, const std::optional<std::string>& screen)>;
     using LogSink = std::function<void(const std::string& message)>;
 
     static constexpr const char* minutesKey = "rotateMinutes";
 
-    // `recent` and `pause` (may be null) must outlive it; `apply` carries a
-    // change out as the choice of a Recent Wallpapers entry would.
+    // `recent`, `pause` and `player` (both may be null) must outlive it;
+    // `apply` carries a change out as the choice of a Recent Wallpapers entry
+    // would.
     WallpaperRotation(SettingsStoring& settings, RecentWallpapers& recent,
-                      const PauseControl* pause, Apply apply, LogSink log);
+                      const PauseControl* pause, Apply apply, LogSink log,
+                      const WallpaperPlaying* player = nullptr);
 
-    // The wallpaper `id` plays from now on (applied or restored): the next
-    // change comes a whole period later.
-    void playing(const std::string& id);
+    // The wallpaper `id` plays from now on (applied or restored), on the
+    // monitor named `screen` or everywhere: the next change comes a whole
+    // period later.
+    void playing(const std::string& id, const std::optional<std::string>& screen = std::nullopt);
     // Nothing plays: no change comes.
     void stopped();
 
@@ -53,6 +63,14 @@ class WallpaperRotation {
     static std::optional<LastWallpaper> next(
         const std::vector<LastWallpaper>& recent, const std::string& playing,
         const std::function<bool(const LastWallpaper&)>& hasFile);
+    // The entries a change moves the screens to, where `playing` lists the
+    // id each screen shows, in screen order: for each, the one applied
+    // longest ago among those with a file that no screen shows now and no
+    // screen before it moves to; when none is left, its own next().
+    static std::vector<std::pair<std::string, LastWallpaper>> nextPerScreen(
+        const std::vector<LastWallpaper>& recent,
+        const std::vector<std::pair<std::string, std::string>>& playing,
+        const std::function<bool(const LastWallpaper&)>& hasFile);
 
   private:
     void arm(std::chrono::milliseconds wait);
@@ -65,7 +83,9 @@ class WallpaperRotation {
     Apply apply_;
     LogSink log_;
     QTimer timer_;
+    const WallpaperPlaying* player_;
     std::optional<std::string> playing_;
+    std::map<std::string, std::string> screens_;  // the screens' own ids, by name
     // When the change is due; the timer may ring earlier for a long period.
     std::chrono::steady_clock::time_point due_;
     mutable std::optional<std::string> loggedSetting_;

@@ -63,8 +63,22 @@ StatusMenu statusMenu(const MenuState& state) {
         for (const auto& [title, choice] :
              {std::pair{"All Screens", MenuAction::screensAll},
               std::pair{"Span Across Screens", MenuAction::screensSpan},
-              std::pair{"Main Screen Only", MenuAction::screensMain}}) {
+              std::pair{"Main Screen Only", MenuAction::screensMain},
+              std::pair{"Each Screen Separately", MenuAction::screensEach}}) {
             screens.submenu.push_back(checkable(title, *state.screens == choice, choice));
+        }
+        for (std::size_t s = 0; s < state.screenNames.size() && !state.recentTitles.empty(); ++s) {
+            if (s == 0) {
+                screens.submenu.push_back(separator());
+            }
+            MenuEntry screen = item(state.screenNames[s], '\0', true, MenuAction::none);
+            for (std::size_t i = 0; i < state.recentTitles.size(); ++i) {
+                screen.submenu.push_back(
+                    item(state.recentTitles[i], '\0', true, MenuAction::screenWallpaper));
+                screen.submenu.back().index = i;
+                screen.submenu.back().screen = state.screenNames[s];
+            }
+            screens.submenu.push_back(std::move(screen));
         }
         extras.push_back(std::move(screens));
     }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace lumivo {
@@ -19,6 +20,10 @@ enum class MenuAction {
     screensAll,
     screensSpan,
     screensMain,
+    screensEach,
+    // An entry of a screen's submenu of recent wallpapers (each-screen mode):
+    // MenuEntry::index says which, MenuEntry::screen for which monitor.
+    screenWallpaper,
     // An entry of Recent Wallpapers; MenuEntry::index says which.
     recentWallpaper,
     // An entry of Change Every; MenuEntry::index says which (changeEveryMinutes).
@@ -42,16 +47,22 @@ struct MenuEntry {
     std::vector<MenuEntry> submenu;
     // Which of a list of like items this is, for the action.
     std::size_t index = 0;
+    // The monitor a screenWallpaper entry is for, by name.
+    std::optional<std::string> screen = std::nullopt;
 
     friend bool operator==(const MenuEntry&, const MenuEntry&) = default;
 };
 
-// A picked menu item: its action and, for an item of a list, its index there.
+// A picked menu item: its action and, for an item of a list, its index there
+// (and the screen a screenWallpaper entry is for).
 struct MenuChoice {
-    MenuChoice(MenuAction action_, std::size_t index_ = 0) : action(action_), index(index_) {}
+    MenuChoice(MenuAction action_, std::size_t index_ = 0,
+               std::optional<std::string> screen_ = std::nullopt)
+        : action(action_), index(index_), screen(std::move(screen_)) {}
 
     MenuAction action;
     std::size_t index;
+    std::optional<std::string> screen = std::nullopt;
 };
 
 // The whole tray menu, top to bottom; rebuilt from scratch on every change.
@@ -64,8 +75,11 @@ struct MenuState {
     std::optional<std::string> currentTitle;
     // "Pause Wallpaper", checked while the user has paused the wallpaper.
     std::optional<bool> paused;
-    // "Screens": the chosen screensAll, screensSpan or screensMain.
+    // "Screens": the chosen screensAll, screensSpan, screensMain or screensEach.
     std::optional<MenuAction> screens;
+    // In each-screen mode, the monitors by name, left to right: each gets a
+    // submenu of the recent wallpapers under Screens.
+    std::vector<std::string> screenNames;
     // "Recent Wallpapers": the titles, newest first, as the menu shows them;
     // the submenu appears while there is one.
     std::vector<std::string> recentTitles;
@@ -82,8 +96,9 @@ struct MenuState {
 // while an apply runs, else "Playing: <title>" or "No Wallpaper Playing"), then
 // Stop Wallpaper (enabled while a title is set), Open Gallery, Check for
 // Updates; then the optional group (Pause Wallpaper, enabled while a title is
-// set; Screens; Recent Wallpapers and Change Every; Start at Login; Enable GNOME Integration);
-// then Quit Helper, with separators between the groups.
+// set; Screens, and there a submenu per screen in each-screen mode; Recent Wallpapers and Change
+// Every; Start at Login; Enable GNOME Integration); then Quit Helper, with separators between the
+// groups.
 StatusMenu statusMenu(const MenuState& state);
 
 // The periods Change Every offers, in minutes, by index: Never, 10 Minutes,

@@ -162,7 +162,7 @@ void TrayStatusItem::fill(QMenu& target, const StatusMenu& entries) {
             action->setShortcutVisibleInContextMenu(true);
         }
         if (entry.action != MenuAction::none) {
-            const MenuChoice chosen(entry.action, entry.index);
+            const MenuChoice chosen(entry.action, entry.index, entry.screen);
             // Queued: the choice runs after the menu has finished its own work,
             // since carrying it out may rebuild this very menu.
             connect(action, &QAction::triggered, this, [this, chosen] {

@@ -29,4 +29,13 @@ std::vector<bool> GnomeOutputs::hidden() const {
     return flags;
 }
 
+std::optional<std::string> GnomeOutputs::focusedMonitor() const {
+    if (const std::optional<Rect> active = shell_.activeMonitor()) {
+        if (std::optional<std::string> name = monitorAt(inner_->monitors(), *active)) {
+            return name;
+        }
+    }
+    return inner_->focusedMonitor();
+}
+
 }  // namespace lumivo

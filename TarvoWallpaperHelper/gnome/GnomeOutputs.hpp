@@ -27,6 +27,8 @@ class GnomeOutputs : public Outputs {
     bool mayOfferHardwareGl() const override { return inner_->mayOfferHardwareGl(); }
     bool connected() const override { return inner_->connected(); }
     std::vector<bool> hidden() const override;
+    // The monitor the extension says the Shell works on, else `inner`'s.
+    std::optional<std::string> focusedMonitor() const override;
 
   private:
     std::unique_ptr<Outputs> inner_;

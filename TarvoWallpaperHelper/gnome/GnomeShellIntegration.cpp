@@ -122,6 +122,32 @@ void GnomeShellIntegration::askStatus() {
             });
 }
 
+std::optional<Rect> GnomeShellIntegration::activeMonitor() const {
+    if (!running_ || status_ != ExtensionStatus::enabled) {
+        return std::nullopt;
+    }
+    // Asked when an apply lands, rarely: a short wait beats following every
+    // move of the pointer.
+    constexpr int answerMs = 250;
+    const QDBusMessage reply =
+        bus_.call(QDBusMessage::createMethodCall(shellService, wallpaperPath, wallpaperInterface,
+                                                 QStringLiteral("ActiveMonitor")),
+                  QDBus::Block, answerMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1 ||
+        !reply.arguments().at(0).canConvert<QDBusArgument>()) {
+        return std::nullopt;
+    }
+    const QDBusArgument argument = reply.arguments().at(0).value<QDBusArgument>();
+    if (argument.currentSignature() != QLatin1String("(iiii)")) {
+        return std::nullopt;
+    }
+    Rect geometry;
+    argument.beginStructure();
+    argument >> geometry.x >> geometry.y >> geometry.width >> geometry.height;
+    argument.endStructure();
+    return geometry.empty() ? std::nullopt : std::optional(geometry);
+}
+
 void GnomeShellIntegration::askMonitors() {
     QDBusMessage ask = QDBusMessage::createMethodCall(shellService, wallpaperPath,
                                                       propertiesInterface, QStringLiteral("Get"));

@@ -32,6 +32,11 @@ class GnomeShellIntegration : public QObject {
     ExtensionStatus status() const { return status_; }
     // As last reported; empty while the extension is not running.
     const std::vector<ShellMonitor>& monitors() const { return monitors_; }
+    // The logical rectangle of the monitor the Shell works on now (the
+    // pointer's, or the focused window's), asked of the extension in one call
+    // that waits at most a quarter of a second; absent while the extension
+    // does not answer.
+    std::optional<Rect> activeMonitor() const;
     // Whether the extension's files are in a folder the Shell loads
     // extensions from (XDG_DATA_HOME, XDG_DATA_DIRS).
     static bool installed();

@@ -17,4 +17,13 @@ std::vector<bool> coveredByShell(const std::vector<Monitor>& shown,
     return covered;
 }
 
+std::optional<std::string> monitorAt(const std::vector<Monitor>& monitors, const Rect& geometry) {
+    for (const Monitor& monitor : monitors) {
+        if (monitor.geometry.x == geometry.x && monitor.geometry.y == geometry.y) {
+            return monitor.name;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace lumivo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "Monitor.hpp"
@@ -20,5 +22,9 @@ struct ShellMonitor {
 // one the Shell does not report counts as visible.
 std::vector<bool> coveredByShell(const std::vector<Monitor>& shown,
                                  const std::vector<ShellMonitor>& reported);
+
+// The name of the monitor of `monitors` that the Shell reports at `geometry`,
+// matched by its top left corner as above; absent when none lies there.
+std::optional<std::string> monitorAt(const std::vector<Monitor>& monitors, const Rect& geometry);
 
 }  // namespace lumivo

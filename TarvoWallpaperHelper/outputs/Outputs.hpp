@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "FrameBuffer.hpp"
@@ -51,6 +53,11 @@ class Outputs : public QObject {
     // in that order. A backend that cannot tell returns none hidden (an empty
     // list, as here); a shorter list leaves the surfaces after it visible.
     virtual std::vector<bool> hidden() const { return {}; }
+    // The name of the monitor the user is looking at (the pointer's on X11,
+    // the one the desktop says it is working on elsewhere); absent when the
+    // backend cannot tell, which means the main screen. May take one round
+    // trip to the server.
+    virtual std::optional<std::string> focusedMonitor() const { return std::nullopt; }
 
   signals:
     // Monitors were added, removed, moved or resized, or the primary changed.

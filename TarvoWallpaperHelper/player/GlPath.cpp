@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <stdexcept>
 
 #include "MpvLibrary.hpp"
@@ -37,6 +38,14 @@ struct GlPath::Egl {
 };
 
 namespace {
+
+// The paths using each EGL display: one per decode, and they share the
+// display of their backend. eglTerminate would end the others' contexts and
+// surfaces too, so only the last one to go terminates it. GUI thread only.
+std::map<EGLDisplay, int>& displayUsers() {
+    static std::map<EGLDisplay, int> users;
+    return users;
+}
 
 template <typename F>
 void resolve(F& function, const char* name) {
@@ -89,6 +98,7 @@ GlPath::GlPath(Outputs& outputs) : outputs_(outputs), egl_(std::make_unique<Egl>
         e.display = EGL_NO_DISPLAY;
         throw std::runtime_error("EGL cannot use the display");
     }
+    ++displayUsers()[e.display];
     if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
         throw std::runtime_error("EGL offers no OpenGL");
     }
@@ -159,8 +169,11 @@ GlPath::~GlPath() {
     if (e.context != EGL_NO_CONTEXT) {
         eglDestroyContext(e.display, e.context);
     }
-    eglTerminate(e.display);
-    eglReleaseThread();
+    if (--displayUsers()[e.display] <= 0) {
+        displayUsers().erase(e.display);
+        eglTerminate(e.display);
+        eglReleaseThread();
+    }
 }
 
 bool GlPath::tryMakeCurrent(void* surface) {

@@ -53,7 +53,7 @@ ScreenLayout spanAcrossScreens(const std::vector<Monitor>& monitors) {
     return layout;
 }
 
-ScreenLayout mainScreenOnly(const std::vector<Monitor>& monitors) {
+std::optional<std::size_t> mainScreen(const std::vector<Monitor>& monitors) {
     std::optional<std::size_t> main;
     for (std::size_t i = 0; i < monitors.size(); ++i) {
         if (monitors[i].geometry.empty()) {
@@ -63,6 +63,11 @@ ScreenLayout mainScreenOnly(const std::vector<Monitor>& monitors) {
             main = i;
         }
     }
+    return main;
+}
+
+ScreenLayout mainScreenOnly(const std::vector<Monitor>& monitors) {
+    const std::optional<std::size_t> main = mainScreen(monitors);
     if (!main) {
         return {};
     }
@@ -94,9 +99,22 @@ ScreenLayout layoutScreens(ScreenMode mode, const std::vector<Monitor>& monitors
         case ScreenMode::MainScreenOnly:
             return mainScreenOnly(monitors);
         case ScreenMode::AllScreens:
+        case ScreenMode::EachScreen:
             break;
     }
     return allScreens(monitors);
+}
+
+std::optional<std::size_t> chooseScreen(const std::vector<Monitor>& monitors,
+                                        const std::optional<std::string>& focused) {
+    if (focused) {
+        for (std::size_t i = 0; i < monitors.size(); ++i) {
+            if (monitors[i].name == *focused && !monitors[i].geometry.empty()) {
+                return i;
+            }
+        }
+    }
+    return mainScreen(monitors);
 }
 
 }  // namespace lumivo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,17 @@ struct ScreenLayout {
 // Lays the video out over `monitors` in `mode`. Monitors of equal size share
 // one canvas in AllScreens, so a frame is scaled once per distinct size; in
 // SpanAcrossScreens one canvas covers the monitors' bounding box; in
-// MainScreenOnly only the primary monitor (else the first) shows the video.
-// Monitors without area are left out. Pure; no monitors give an empty layout.
+// MainScreenOnly only the primary monitor (else the first) shows the video;
+// EachScreen lays one video out as AllScreens does (each video has a layout
+// of its own, see VideoLayout). Monitors without area are left out. Pure; no
+// monitors give an empty layout.
 ScreenLayout layoutScreens(ScreenMode mode, const std::vector<Monitor>& monitors);
+
+// The index of the monitor a wallpaper for one screen lands on: the one named
+// `focused`, else (no name, or a monitor that is gone) the primary one, else
+// the first. Monitors without area never count; none at all give nothing.
+std::optional<std::size_t> chooseScreen(const std::vector<Monitor>& monitors,
+                                        const std::optional<std::string>& focused);
 
 // The centred part of a `sourceWidth` x `sourceHeight` picture that fills a
 // `width` x `height` target at one scale: the whole height or the whole width,

@@ -8,6 +8,8 @@ std::string_view screenModeKey(ScreenMode mode) {
             return "span";
         case ScreenMode::MainScreenOnly:
             return "main";
+        case ScreenMode::EachScreen:
+            return "each";
         case ScreenMode::AllScreens:
             break;
     }
@@ -15,8 +17,8 @@ std::string_view screenModeKey(ScreenMode mode) {
 }
 
 std::optional<ScreenMode> screenModeFromKey(std::string_view key) {
-    for (auto mode :
-         {ScreenMode::AllScreens, ScreenMode::SpanAcrossScreens, ScreenMode::MainScreenOnly}) {
+    for (auto mode : {ScreenMode::AllScreens, ScreenMode::SpanAcrossScreens,
+                      ScreenMode::MainScreenOnly, ScreenMode::EachScreen}) {
         if (screenModeKey(mode) == key) {
             return mode;
         }

@@ -6,11 +6,12 @@
 namespace lumivo {
 
 // How the wallpaper covers several monitors. The setting "screens" stores the
-// key of one of these ("all", "span", "main").
+// key of one of these ("all", "span", "main", "each").
 enum class ScreenMode {
     AllScreens,         // every monitor shows the whole video, aspect-filled to it
     SpanAcrossScreens,  // one canvas over all monitors; each shows its slice
     MainScreenOnly,     // the primary monitor only
+    EachScreen,         // every monitor its own video, aspect-filled to it; one decode per video
 };
 
 // The settings key of `mode`.

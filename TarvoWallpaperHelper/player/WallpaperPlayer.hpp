@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -20,13 +22,15 @@ namespace lumivo {
 
 class RenderCore;
 
-// Shows one video file as a live wallpaper: muted, looping, decoded once and
-// aspect-filled onto the monitors the screen mode picks, each in a
-// desktop-level surface that takes no input. Follows monitors as they come,
-// go and change, without restarting the video. A monitor that windows hide
-// (as the display backend tells) is not drawn on. Idle or playing; at most one
-// display connection and one mpv instance exist at a time. GUI thread only.
-// Writes no log: the owner connects playbackFailed and noted to its log.
+// Shows video files as a live wallpaper: muted, looping, aspect-filled onto
+// the monitors the screen mode picks, each in a desktop-level surface that
+// takes no input. One video decoded once for every monitor, or in EachScreen
+// a video per monitor, decoded once per distinct file. Follows monitors as
+// they come, go and change, without restarting a video. A monitor that
+// windows hide (as the display backend tells) is not drawn on, and a decode
+// whose monitors are all hidden rests. Idle or playing; at most one display
+// connection exists at a time. GUI thread only. Writes no log: the owner
+// connects playbackFailed and noted to its log.
 class WallpaperPlayer : public QObject, public WallpaperPlaying {
     Q_OBJECT
   public:
@@ -46,7 +50,15 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     // cannot be drawn) leaves the wallpapers black or on their last picture
     // and is reported by playbackFailed; a display that goes away is noted
     // instead, and nothing is drawn any more.
+    // In EachScreen every monitor shows it until startOn() gives one another.
     void start(const std::filesystem::path& videoPath) override;
+    // In EachScreen while a wallpaper plays: `videoPath` plays on the monitor
+    // named `screen`, or with none the one the user looks at
+    // (Outputs::focusedMonitor; one that is not there means the main one),
+    // and the other monitors' videos play on undisturbed. Returns that
+    // monitor's name. Otherwise it is start() and returns nothing.
+    std::optional<std::string> startOn(const std::filesystem::path& videoPath,
+                                       const std::optional<std::string>& screen) override;
     // Removes the surfaces, shuts mpv down and closes the display connection;
     // nothing when idle.
     void stop() override;
@@ -59,8 +71,12 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void reopen();
 
     // Lays the wallpaper out anew when it plays; the video does not restart.
+    // Leaving EachScreen, the focused (else main) monitor's video plays on
+    // everywhere; entering it, every monitor keeps the one video.
     void setScreenMode(ScreenMode mode) override;
-    ScreenMode screenMode() const { return mode_; }
+    std::vector<Monitor> screens() const override;
+    std::filesystem::path video() const override { return file_; }
+    ScreenMode screenMode() const override { return mode_; }
     // Loads libmpv on a thread of its own (about 100 ms of a start on a cold
     // process), so that a start soon after finds it loaded.
     void prepare() override;
@@ -80,8 +96,10 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     bool isPlaying() const { return outputs_ != nullptr; }
     // The monitors the wallpaper currently shows on.
     std::vector<Monitor> shownMonitors() const;
-    // Frames drawn since the last start; 0 when idle.
+    // Frames drawn since the last start, by every decode; 0 when idle.
     long framesDrawn() const;
+    // The videos being decoded, one per distinct file shown.
+    std::size_t decodes() const { return decodes_.size(); }
 
   signals:
     // A new wallpaper plays (start() succeeded); hiddenMonitors() is current.
@@ -103,19 +121,33 @@ class WallpaperPlayer : public QObject, public WallpaperPlaying {
     void noted(const QString& message);
 
   private:
-    // Lays the wallpaper out and covers the hidden monitors; true when
+    // One video's decode and the monitors it is drawn on.
+    struct Decode {
+        std::filesystem::path file;
+        std::unique_ptr<RenderCore> core;
+        std::vector<std::string> monitors;
+        bool resting = false;  // all its monitors hidden
+    };
+
+    // Lays the wallpaper out (a decode per video shown, those no monitor
+    // shows any more released) and covers the hidden monitors; true when
     // hiddenMonitors() changed.
     bool layOut();
     bool coverHidden();
+    Decode& decodeOf(const std::filesystem::path& file);
     void release();
-    void open(std::unique_ptr<Outputs> outputs, const std::filesystem::path& videoPath);
+    void open(std::unique_ptr<Outputs> outputs);
 
     OutputsFactory makeOutputs_;
     ScreenMode mode_ = ScreenMode::AllScreens;
     RenderChoice renderChoice_;
     std::unique_ptr<Outputs> outputs_;
-    std::filesystem::path file_;        // the video of the last start, until stop()
-    std::unique_ptr<RenderCore> core_;  // after outputs_: destroyed first
+    // The video of the last start, until stop(): in EachScreen, of the
+    // monitors without one of their own in screenFiles_ (by name).
+    std::filesystem::path file_;
+    std::map<std::string, std::filesystem::path> screenFiles_;
+    std::list<Decode> decodes_;  // after outputs_: destroyed first; stable addresses
+    bool paused_ = false;
     std::vector<Monitor> shown_;
     std::future<void> loading_;  // prepare()'s; waited for on destruction
     std::vector<bool> hidden_;

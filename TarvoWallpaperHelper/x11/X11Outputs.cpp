@@ -274,6 +274,23 @@ std::unique_ptr<FrameBuffer> X11Outputs::createFrameBuffer(int width, int height
         });
 }
 
+std::optional<std::string> X11Outputs::focusedMonitor() const {
+    const std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> pointer(
+        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr),
+        &std::free);
+    if (!pointer || pointer->same_screen == 0) {
+        return std::nullopt;
+    }
+    for (const Monitor& monitor : monitors_) {
+        const Rect& g = monitor.geometry;
+        if (pointer->root_x >= g.x && pointer->root_x < g.x + g.width && pointer->root_y >= g.y &&
+            pointer->root_y < g.y + g.height) {
+            return monitor.name;
+        }
+    }
+    return std::nullopt;
+}
+
 bool X11Outputs::connected() const {
     if (xcb_connection_has_error(connection_) != 0) {
         return false;

@@ -39,6 +39,9 @@ class X11Outputs : public Outputs {
     bool mayOfferHardwareGl() const override { return directRendering_; }
     bool connected() const override;
     std::vector<bool> hidden() const override { return coverage_->hidden(); }
+    // The monitor under the pointer (one round trip); none when the pointer
+    // is on another screen of the display or between monitors.
+    std::optional<std::string> focusedMonitor() const override;
 
   private:
     bool hasExtension(std::string_view name);

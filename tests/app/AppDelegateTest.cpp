@@ -846,19 +846,19 @@ TEST(AppDelegateTest, TheChosenScreenModeIsStoredAppliedAndCheckedAcrossStarts) 
         Rig h;
         h.launch();
         EXPECT_EQ(h.w.screenMode, ScreenMode::AllScreens);
-        EXPECT_EQ(checks(h.w), (std::vector<bool>{true, false, false}));
+        EXPECT_EQ(checks(h.w), (std::vector<bool>{true, false, false, false}));
         h.w.menuHandler(MenuAction::screensSpan);
         h.settle();
         EXPECT_EQ(h.w.screenMode, ScreenMode::SpanAcrossScreens);
         EXPECT_EQ(h.w.texts["screens"], "span");
-        EXPECT_EQ(checks(h.w), (std::vector<bool>{false, true, false}));
+        EXPECT_EQ(checks(h.w), (std::vector<bool>{false, true, false, false}));
         stored = h.w.texts;
     }
     Rig next;
     next.w.texts = stored;
     next.launch();
     EXPECT_EQ(next.w.screenMode, ScreenMode::SpanAcrossScreens);
-    EXPECT_EQ(checks(next.w), (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(checks(next.w), (std::vector<bool>{false, true, false, false}));
 }
 
 TEST(AppDelegateTest, AnUnknownStoredScreenModeMeansAllScreens) {
@@ -866,6 +866,120 @@ TEST(AppDelegateTest, AnUnknownStoredScreenModeMeansAllScreens) {
     h.w.texts["screens"] = "sideways";
     h.launch();
     EXPECT_EQ(h.w.screenMode, ScreenMode::AllScreens);
+}
+
+// ---- Each screen separately ---------------------------------------------
+
+// The entries of the Screens submenu's submenu for `screen`, by title.
+Lines screenItems(const StatusMenu& menu, const std::string& screen) {
+    Lines items;
+    for (const MenuEntry& entry : menu) {
+        for (const MenuEntry& sub : entry.title == "Screens" ? entry.submenu : StatusMenu{}) {
+            for (const MenuEntry& item : sub.title == screen ? sub.submenu : StatusMenu{}) {
+                EXPECT_EQ(item.action, MenuAction::screenWallpaper);
+                EXPECT_EQ(item.screen, screen);
+                items.push_back(item.title);
+            }
+        }
+    }
+    return items;
+}
+
+// In each-screen mode, "aurora" (a.mp4) applied everywhere, then "tidal"
+// (b.mp4) with the pointer on the RIGHT screen.
+void playTwoInEachScreenMode(Rig& h) {
+    h.write("assets/a.mp4");
+    h.write("assets/b.mp4");
+    h.w.texts["screens"] = "each";
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"aurora"});
+    h.launch();
+    h.send("lumivo://apply/aurora");
+    h.w.manifest = manifest(site + "/assets/b.mp4", {"tidal"});
+    h.w.focused = "RIGHT";
+    h.send("lumivo://apply/tidal");
+}
+
+TEST(AppDelegateTest, InEachScreenModeAnApplyLandsOnTheScreenLookedAtAndTheOthersStay) {
+    Rig h;
+    h.write("assets/a.mp4");
+    h.write("assets/b.mp4");
+    h.w.texts["screens"] = "each";
+    h.w.manifest = manifest(site + "/assets/a.mp4", {"aurora"});
+    h.launch();
+    h.send("lumivo://apply/aurora");  // nothing played: every screen
+    const fs::path a = h.root / "web/public/assets/a.mp4", b = h.root / "web/public/assets/b.mp4";
+    EXPECT_EQ(h.w.everywhere, a);
+    EXPECT_EQ(h.status(), "Playing: aurora");
+    EXPECT_EQ(screenItems(h.w.menus.back(), "RIGHT"), Lines{"aurora"});
+
+    h.w.manifest = manifest(site + "/assets/b.mp4", {"tidal"});
+    h.w.focused = "RIGHT";
+    h.send("lumivo://apply/tidal");
+    EXPECT_EQ(h.w.everywhere, a);
+    EXPECT_EQ(h.w.onScreen, (std::map<std::string, fs::path>{{"RIGHT", b}}));
+    EXPECT_EQ(h.status(), "Playing: aurora, tidal");
+    EXPECT_EQ(h.remembered()->id, "aurora");
+    EXPECT_EQ(screenItems(h.w.menus.back(), "LEFT"), (Lines{"tidal", "aurora"}));
+
+    // A screen's own submenu: offline, on that screen whatever is focused.
+    h.w.manifest.reset();
+    h.w.menuHandler(MenuChoice(MenuAction::screenWallpaper, 0, "LEFT"));
+    h.settle();
+    EXPECT_EQ(h.w.onScreen, (std::map<std::string, fs::path>{{"LEFT", b}, {"RIGHT", b}}));
+    EXPECT_EQ(h.status(), "Playing: tidal");
+    EXPECT_TRUE(h.w.alerts.empty());
+}
+
+TEST(AppDelegateTest, EachScreensWallpaperComesBackAtLoginAndAMissingScreenIsSkipped) {
+    Rig h;
+    playTwoInEachScreenMode(h);
+    const auto restartIdle = [&] {
+        h.w.everywhere.clear();
+        h.w.onScreen.clear();
+        h.w.manifest.reset();
+        h.restart();
+    };
+    const fs::path b = h.root / "web/public/assets/b.mp4";
+    restartIdle();
+    EXPECT_EQ(h.lines(), (Lines{"Restored aurora", "Restored tidal on RIGHT"}));
+    EXPECT_EQ(h.w.onScreen, (std::map<std::string, fs::path>{{"RIGHT", b}}));
+    EXPECT_EQ(h.status(), "Playing: aurora, tidal");
+
+    // Unplugged: skipped with one line, and kept for a login with it.
+    h.w.monitors.pop_back();
+    restartIdle();
+    EXPECT_EQ(h.lines(),
+              (Lines{"Restored aurora", "Skipped tidal on RIGHT: the screen is not connected"}));
+    EXPECT_TRUE(h.w.onScreen.empty());
+    h.w.monitors.push_back({"RIGHT", {1280, 0, 1280, 720}, false});
+    restartIdle();
+    EXPECT_EQ(h.w.onScreen, (std::map<std::string, fs::path>{{"RIGHT", b}}));
+
+    // A screen's file that fails its check: one line, and forgotten.
+    fs::remove(b);
+    restartIdle();
+    EXPECT_EQ(h.lines(),
+              (Lines{"Cannot restore tidal on RIGHT: {root}/web/public/assets/b.mp4 is gone.",
+                     "Restored aurora"}));
+    EXPECT_TRUE(h.w.onScreen.empty());
+    EXPECT_FALSE(h.w.texts.contains("screenWallpapers/1/screen"));
+}
+
+TEST(AppDelegateTest, LeavingEachScreenModeKeepsTheFocusedScreensWallpaperEverywhere) {
+    Rig h;
+    playTwoInEachScreenMode(h);
+    h.w.menuHandler(MenuAction::screensAll);
+    h.settle();
+    EXPECT_EQ(h.w.everywhere, h.root / "web/public/assets/b.mp4");
+    EXPECT_EQ(h.status(), "Playing: tidal");
+    EXPECT_EQ(h.remembered()->id, "tidal");
+    EXPECT_FALSE(h.w.texts.contains("screenWallpapers/count"));
+    EXPECT_EQ(screenItems(h.w.menus.back(), "RIGHT"), Lines{}) << "only in each-screen mode";
+    // Back: every screen keeps it until an apply changes one.
+    h.w.menuHandler(MenuAction::screensEach);
+    h.settle();
+    EXPECT_EQ(h.status(), "Playing: tidal");
+    EXPECT_TRUE(h.w.onScreen.empty());
 }
 
 }  // namespace

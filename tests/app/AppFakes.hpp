@@ -13,6 +13,7 @@
 
 #include "AppDelegate.hpp"
 #include "HelperError.hpp"
+#include "ScreenLayout.hpp"
 
 namespace lumivo::test {
 
@@ -40,6 +41,14 @@ struct World {
     bool noScreen = false;
     int stops = 0, terminations = 0;
     std::optional<ScreenMode> screenMode;
+    // The player's screens (left to right), the one the user looks at, and
+    // while a wallpaper plays, the video of every screen without its own
+    // and each screen's own (each-screen mode).
+    std::vector<Monitor> monitors{{"LEFT", {0, 0, 1280, 720}, true},
+                                  {"RIGHT", {1280, 0, 1280, 720}, false}};
+    std::optional<std::string> focused;
+    std::filesystem::path everywhere;
+    std::map<std::string, std::filesystem::path> onScreen;
 };
 
 // Waits while `hold` is set and no stop is requested, ten seconds at most.
@@ -128,9 +137,41 @@ struct Fake : ManifestDataLoading,
             throw HelperError::noMainScreen();
         }
         w.started.push_back(path);
+        w.everywhere = path;
+        w.onScreen.clear();
     }
-    void stop() override { ++w.stops; }
-    void setScreenMode(ScreenMode mode) override { w.screenMode = mode; }
+    // As the player: one screen in each-screen mode while one plays.
+    std::optional<std::string> startOn(const std::filesystem::path& path,
+                                       const std::optional<std::string>& screen) override {
+        if (screenMode() != ScreenMode::EachScreen || w.everywhere.empty()) {
+            start(path);
+            return std::nullopt;
+        }
+        const std::string name =
+            w.monitors.at(*chooseScreen(w.monitors, screen ? screen : w.focused)).name;
+        w.onScreen[name] = path;
+        return name;
+    }
+    std::vector<Monitor> screens() const override {
+        return w.everywhere.empty() ? std::vector<Monitor>{} : w.monitors;
+    }
+    std::filesystem::path video() const override { return w.everywhere; }
+    void stop() override {
+        ++w.stops;
+        w.everywhere.clear();
+        w.onScreen.clear();
+    }
+    void setScreenMode(ScreenMode mode) override {
+        if (mode != ScreenMode::EachScreen && !w.everywhere.empty()) {
+            const std::string focused = w.monitors.at(*chooseScreen(w.monitors, w.focused)).name;
+            if (w.onScreen.contains(focused)) {
+                w.everywhere = w.onScreen[focused];
+            }
+            w.onScreen.clear();
+        }
+        w.screenMode = mode;
+    }
+    ScreenMode screenMode() const override { return w.screenMode.value_or(ScreenMode::AllScreens); }
 };
 
 }  // namespace lumivo::test

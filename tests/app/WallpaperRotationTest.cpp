@@ -39,5 +39,25 @@ TEST(WallpaperRotationTest, OnlyOthersWithTheirFileCount) {
     EXPECT_EQ(WallpaperRotation::next(recent, "x", everyFile)->id, "gone");
 }
 
+TEST(WallpaperRotationTest, EachScreenMovesOnToAnEntryNoOtherScreenShows) {
+    // Newest first; LEFT shows "a", RIGHT "b", MID the same "a" as LEFT.
+    const std::vector<LastWallpaper> recent = {entry("a"), entry("b"), entry("c"), entry("d"),
+                                               entry("e")};
+    const auto moves = WallpaperRotation::nextPerScreen(
+        recent, {{"LEFT", "a"}, {"MID", "a"}, {"RIGHT", "b"}}, everyFile);
+    std::string turns;
+    for (const auto& [screen, next] : moves) {
+        turns += screen + "=" + next.id + " ";
+    }
+    EXPECT_EQ(turns, "LEFT=e MID=d RIGHT=c ");
+    // Too few entries to go round: each still moves on, from its own.
+    const auto few = WallpaperRotation::nextPerScreen({entry("a"), entry("b")},
+                                                      {{"L", "a"}, {"R", "b"}}, everyFile);
+    ASSERT_EQ(few.size(), 2U);
+    EXPECT_EQ(few[0].second.id, "b");
+    EXPECT_EQ(few[1].second.id, "a");
+    EXPECT_TRUE(WallpaperRotation::nextPerScreen({entry("a")}, {{"L", "a"}}, everyFile).empty());
+}
+
 }  // namespace
 }  // namespace lumivo

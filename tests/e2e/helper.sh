@@ -123,6 +123,7 @@ menu_after_launch() {
         'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Pause Wallpaper	0		[ ]' \
         'Screens	1	' \
         '> All Screens	1		(*)' '> Span Across Screens	1		( )' '> Main Screen Only	1		( )' \
+        '> Each Screen Separately	1		( )' \
         'Start at Login	1		[ ]' - 'Quit Helper	1	Control+Q')
 }
 named_helper() { [ "$(tray prop ToolTip)" = 'Lumivo Helper' ] && [ "$(tray prop Title)" = 'Lumivo Helper' ]; }

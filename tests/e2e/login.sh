@@ -45,6 +45,7 @@ menu_at_login() {
         'Open Gallery	1	Control+G' 'Check for Updates	1	Control+U' - 'Pause Wallpaper	0		[ ]' \
         'Screens	1	' \
         '> All Screens	1		(*)' '> Span Across Screens	1		( )' '> Main Screen Only	1		( )' \
+        '> Each Screen Separately	1		( )' \
         'Start at Login	1		[ ]' - 'Quit Helper	1	Control+Q')
 }
 verify "the menu offers Start at Login, unchecked" menu_at_login

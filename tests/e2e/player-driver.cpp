@@ -8,7 +8,9 @@
 //
 //   start <path>        -> ok | error <message>
 //   stop                -> ok <milliseconds the stop took>
-//   mode all|span|main  -> ok (the screen mode, also while playing)
+//   on <monitor> <path> -> ok <monitor it plays on> | ok everywhere | error <message>
+//                          (startOn: one monitor's own video in mode each)
+//   mode all|span|main|each -> ok (the screen mode, also while playing)
 //   pause yes|no        -> ok
 //   cover <monitor> yes|no -> ok
 //   shown               -> ok [<monitor>=<w>x<h>+<x>+<y> ...] (monitors shown on)
@@ -63,6 +65,16 @@ class Driver {
             try {
                 player_.start(line.substr(6));
                 say("ok");
+            } catch (const std::exception& error) {
+                say("error " + lumivo::localizedDescription(error));
+            }
+        } else if (line.rfind("on ", 0) == 0 && line.find(' ', 3) != std::string::npos) {
+            const auto space = line.find(' ', 3);
+            sinceStart_.start();
+            try {
+                const auto landed =
+                    player_.startOn(line.substr(space + 1), line.substr(3, space - 3));
+                say("ok " + landed.value_or("everywhere"));
             } catch (const std::exception& error) {
                 say("error " + lumivo::localizedDescription(error));
             }

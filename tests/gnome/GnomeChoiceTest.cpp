@@ -69,5 +69,14 @@ TEST(ShellMonitors, CoverageIsMatchedByPositionAndUnreportedMonitorsStayVisible)
     EXPECT_EQ(coveredByShell(shown, {}), (std::vector<bool>{false, false, false}));
 }
 
+TEST(ShellMonitors, TheShellsActiveMonitorIsFoundByItsCorner) {
+    const std::vector<Monitor> monitors{{"DP-1", {0, 0, 1280, 720}, true},
+                                        {"DP-2", {1280, 0, 2048, 1536}, false}};
+    // Scaled 2, the Shell gives the second half its pixel size.
+    EXPECT_EQ(monitorAt(monitors, {1280, 0, 1024, 768}), "DP-2");
+    EXPECT_EQ(monitorAt(monitors, {0, 0, 1280, 720}), "DP-1");
+    EXPECT_EQ(monitorAt(monitors, {640, 0, 1280, 720}), std::nullopt);
+}
+
 }  // namespace
 }  // namespace lumivo
