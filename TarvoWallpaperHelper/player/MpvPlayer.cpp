@@ -5,9 +5,12 @@
 #include <QTimer>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <system_error>
 
+#include "DecodeThreads.hpp"
 #include "MpvLibrary.hpp"
 #include "NumericLocale.hpp"
 #include "RenderPath.hpp"
@@ -49,6 +52,7 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 constexpr int kFailureDetailGraceMs = 100;
 constexpr uint64_t kVideoWidth = 1;  // reply ids of the observed properties
 constexpr uint64_t kVideoHeight = 2;
+constexpr uint64_t kPreloadedHook = 3;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
@@ -119,6 +123,8 @@ MpvPlayer::MpvPlayer(const std::filesystem::path& file, RenderPath& renderPath)
     api_.mpv_request_log_messages(mpv_.get(), "error");
     api_.mpv_observe_property(mpv_.get(), kVideoWidth, "video-out-params/dw", MPV_FORMAT_INT64);
     api_.mpv_observe_property(mpv_.get(), kVideoHeight, "video-out-params/dh", MPV_FORMAT_INT64);
+    // The file's tracks are known here and its decoder not yet made.
+    api_.mpv_hook_add(mpv_.get(), kPreloadedHook, "on_preloaded", 0);
     // Runs on mpv's threads: it only queues a drain on the GUI thread. The
     // destructor unregisters it before this object goes away.
     api_.mpv_set_wakeup_callback(
@@ -218,6 +224,15 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             }
             break;
         }
+        case MPV_EVENT_HOOK: {
+            const auto* hook = static_cast<const mpv_event_hook*>(event.data);
+            if (event.reply_userdata == kPreloadedHook) {
+                chooseThreads();
+            }
+            // mpv waits for this before it goes on loading.
+            api_.mpv_hook_continue(mpv_.get(), hook->id);
+            break;
+        }
         case MPV_EVENT_PLAYBACK_RESTART:
             // The first restart after loading comes once the first frame has
             // been presented; later ones are the loop seeking back to the start.
@@ -239,6 +254,47 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         default:
             break;
     }
+}
+
+std::string MpvPlayer::property(const std::string& name) const {
+    char* value = api_.mpv_get_property_string(mpv_.get(), name.c_str());
+    if (value == nullptr) {
+        return {};
+    }
+    std::string text(value);
+    api_.mpv_free(value);
+    return text;
+}
+
+void MpvPlayer::chooseThreads() {
+    // Tracks are known here but not yet selected: the threads suit the most
+    // demanding video track, whichever mpv then plays. Numbers are read under
+    // the C numeric locale (useCNumericLocale).
+    std::optional<DecodeThreads> chosen;
+    const long long tracks = std::atoll(property("track-list/count").c_str());
+    for (long long i = 0; i < tracks; ++i) {
+        std::string track = "track-list/";
+        track += std::to_string(i);
+        track += '/';
+        if (property(track + "type") != "video" || property(track + "image") == "yes") {
+            continue;  // audio, subtitles, cover art
+        }
+        const DecodeThreads threads =
+            DecodeThreads::forVideo(std::atoll(property(track + "demux-w").c_str()),
+                                    std::atoll(property(track + "demux-h").c_str()),
+                                    std::strtod(property(track + "demux-fps").c_str(), nullptr));
+        if (!chosen || threads.decode == 0) {
+            chosen = threads;
+        }
+    }
+    if (!chosen) {
+        return;  // no video: loading fails on its own
+    }
+    api_.mpv_set_property_string(mpv_.get(), "options/vd-lavc-threads",
+                                 std::to_string(chosen->decode).c_str());
+    api_.mpv_set_property_string(
+        mpv_.get(), "options/zimg-threads",
+        chosen->scale == 0 ? "auto" : std::to_string(chosen->scale).c_str());
 }
 
 }  // namespace lumivo

@@ -62,6 +62,11 @@ class MpvPlayer : public QObject {
     void drainEvents();
     void handleEvent(const mpv_event& event);
     void reportFailure();
+    // Sets the threads of the decode from the file's video tracks (see
+    // DecodeThreads); runs in mpv's "on_preloaded" hook, before the decoder
+    // starts.
+    void chooseThreads();
+    std::string property(const std::string& name) const;
 
     const MpvLibrary& api_;
     RenderPath& path_;
