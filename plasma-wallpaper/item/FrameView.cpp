@@ -1,8 +1,12 @@
 #include "FrameView.hpp"
 
+#include <QMetaObject>
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+#include "FrameTexture.hpp"
+#endif
 namespace lumivo {
 
 FrameView::FrameView(QQuickItem* parent) : QQuickItem(parent) {
@@ -52,6 +56,7 @@ void FrameView::cleared() {
     }
     clear_ = true;
     setShowing(false);
+    setOpaque(false);
     update();
 }
 
@@ -64,10 +69,14 @@ void FrameView::setShowing(bool showing) {
 
 QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     auto* node = static_cast<QSGSimpleTextureNode*>(old);
+    if (node == nullptr) {
+        reused_ = nullptr;  // the scene graph dropped the node (and its texture)
+    }
     if (clear_) {
         clear_ = false;
         delete node;
         node = nullptr;
+        reused_ = nullptr;
         if (held_) {
             link_.release(held_->frame.id, held_->frame.slot);
             held_.reset();
@@ -76,16 +85,35 @@ QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     if (pending_) {
         const Shown next = *pending_;
         pending_.reset();
-        QSGTexture* texture = window()->createTextureFromImage(sharedImage(next));
-        if (texture == nullptr) {
+        if (node == nullptr) {
+            node = new QSGSimpleTextureNode;
+            node->setOwnsTexture(true);
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+            if (FrameTexture::usable()) {
+                reused_ = new FrameTexture;
+                node->setTexture(reused_);
+            }
+#endif
+        }
+        bool placed = false;
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        if (reused_ != nullptr) {
+            // Not setTexture again: an owning node deletes its old texture
+            // there, even when it is the same one.
+            reused_->setImage(sharedImage(next));
+            node->markDirty(QSGNode::DirtyMaterial);
+            placed = true;
+        }
+#endif
+        if (!placed) {
+            if (QSGTexture* texture = window()->createTextureFromImage(sharedImage(next))) {
+                node->setTexture(texture);
+                placed = true;
+            }
+        }
+        if (!placed) {
             link_.release(next.frame.id, next.frame.slot);
         } else {
-            if (node == nullptr) {
-                node = new QSGSimpleTextureNode;
-                node->setOwnsTexture(true);
-                node->setFiltering(QSGTexture::Linear);
-            }
-            node->setTexture(texture);
             // The texture takes its pixels while the scene renders, after this
             // call; the picture before was taken during the last frame, which
             // ended before it: its slot may be drawn into again.
@@ -94,11 +122,37 @@ QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
             }
             held_ = next;
         }
+        if (reused_ != nullptr && !opaque_) {
+            QMetaObject::invokeMethod(this, &FrameView::checkOpaque, Qt::QueuedConnection);
+        }
+    }
+    if (node != nullptr && node->texture() == nullptr) {
+        delete node;  // no texture could be made for the first frame
+        node = nullptr;
+        reused_ = nullptr;
     }
     if (node != nullptr) {
         node->setRect(boundingRect());
+        // Pixel for pixel, as the helper draws each desktop at its size,
+        // sampling the nearest texel gives the same picture for less work.
+        const QSize pixels = (size() * window()->effectiveDevicePixelRatio()).toSize();
+        node->setFiltering(pixels == node->texture()->textureSize() ? QSGTexture::Nearest
+                                                                    : QSGTexture::Linear);
     }
     return node;
+}
+
+void FrameView::checkOpaque() {
+    // Runs on the GUI thread, outside the scene graph's sync: held_ and reused_
+    // are only changed during the sync.
+    setOpaque(held_.has_value() && reused_ != nullptr);
+}
+
+void FrameView::setOpaque(bool opaque) {
+    if (opaque != opaque_) {
+        opaque_ = opaque;
+        emit opaqueChanged();
+    }
 }
 
 QImage FrameView::sharedImage(const Shown& shown) {

@@ -14,10 +14,11 @@ Item {
     property string desktop
 
     // Opaque black under the frames: FrameView blends onto it (and shows
-    // it until the first frame).
+    // it until the first frame). Not drawn while the frames are opaque.
     Rectangle {
         anchors.fill: parent
         color: "black"
+        visible: !frames.opaque
     }
 
     // How many windows hide this desktop now.
@@ -35,6 +36,7 @@ Item {
     }
 
     Lumivo.FrameView {
+        id: frames
         anchors.fill: parent
         desktop: area.desktop
         covered: area.covering > 0
