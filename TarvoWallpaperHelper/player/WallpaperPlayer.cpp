@@ -254,12 +254,6 @@ bool WallpaperPlayer::layOut() {
             return std::none_of(videos.begin(), videos.end(),
                                 [&](const VideoLayout& v) { return v.video == decode.file; });
         });
-        // A new decode starts loading before the surfaces are shown, so that
-        // on a desktop that shows them slowly (Plasma runs a script per
-        // desktop) the two overlap; it draws once it has its share below.
-        for (const VideoLayout& video : videos) {
-            decodeOf(video.video);
-        }
         const std::vector<Output*> outputs = outputs_->showOn(indices);
         if (outputs.size() != indices.size()) {
             throw std::runtime_error("the display did not put a surface on every monitor");
