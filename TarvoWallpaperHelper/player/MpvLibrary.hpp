@@ -37,10 +37,6 @@ class MpvLibrary {
     decltype(&::mpv_command_async) mpv_command_async = nullptr;
     decltype(&::mpv_wait_event) mpv_wait_event = nullptr;
     decltype(&::mpv_set_property_string) mpv_set_property_string = nullptr;
-    decltype(&::mpv_get_property_string) mpv_get_property_string = nullptr;
-    decltype(&::mpv_free) mpv_free = nullptr;
-    decltype(&::mpv_hook_add) mpv_hook_add = nullptr;
-    decltype(&::mpv_hook_continue) mpv_hook_continue = nullptr;
     decltype(&::mpv_observe_property) mpv_observe_property = nullptr;
     decltype(&::mpv_render_context_create) mpv_render_context_create = nullptr;
     decltype(&::mpv_render_context_set_update_callback) mpv_render_context_set_update_callback =

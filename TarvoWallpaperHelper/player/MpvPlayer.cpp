@@ -14,6 +14,7 @@
 #include "MpvLibrary.hpp"
 #include "NumericLocale.hpp"
 #include "RenderPath.hpp"
+#include "VideoHeader.hpp"
 
 namespace lumivo {
 namespace {
@@ -52,7 +53,6 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
 constexpr int kFailureDetailGraceMs = 100;
 constexpr uint64_t kVideoWidth = 1;  // reply ids of the observed properties
 constexpr uint64_t kVideoHeight = 2;
-constexpr uint64_t kPreloadedHook = 3;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
@@ -90,7 +90,7 @@ MpvPlayer::MpvPlayer(const std::filesystem::path& file, RenderPath& renderPath)
         failLater(QStringLiteral("mpv could not be created"));
         return;
     }
-    configure();
+    configure(path);
     if (const int rc = api_.mpv_initialize(mpv_.get()); rc < 0) {
         failLater(
             QStringLiteral("mpv could not be initialised: %1").arg(api_.mpv_error_string(rc)));
@@ -123,8 +123,6 @@ MpvPlayer::MpvPlayer(const std::filesystem::path& file, RenderPath& renderPath)
     api_.mpv_request_log_messages(mpv_.get(), "error");
     api_.mpv_observe_property(mpv_.get(), kVideoWidth, "video-out-params/dw", MPV_FORMAT_INT64);
     api_.mpv_observe_property(mpv_.get(), kVideoHeight, "video-out-params/dh", MPV_FORMAT_INT64);
-    // The file's tracks are known here and its decoder not yet made.
-    api_.mpv_hook_add(mpv_.get(), kPreloadedHook, "on_preloaded", 0);
     // Runs on mpv's threads: it only queues a drain on the GUI thread. The
     // destructor unregisters it before this object goes away.
     api_.mpv_set_wakeup_callback(
@@ -154,10 +152,11 @@ MpvPlayer::~MpvPlayer() {
     }
 }
 
-void MpvPlayer::configure() {
+void MpvPlayer::configure(const std::string& path) {
     for (const auto& [name, value] : kOptions) {
         api_.mpv_set_option_string(mpv_.get(), name, value);
     }
+    chooseThreads(path);
     // Plays that many times faster, so that a benchmark can put hours of
     // playback into minutes; mpv refuses anything but a speed (0.01 to 100).
     if (const char* speed = std::getenv("LUMIVO_PLAYBACK_SPEED"); speed != nullptr) {
@@ -224,15 +223,6 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             }
             break;
         }
-        case MPV_EVENT_HOOK: {
-            const auto* hook = static_cast<const mpv_event_hook*>(event.data);
-            if (event.reply_userdata == kPreloadedHook) {
-                chooseThreads();
-            }
-            // mpv waits for this before it goes on loading.
-            api_.mpv_hook_continue(mpv_.get(), hook->id);
-            break;
-        }
         case MPV_EVENT_PLAYBACK_RESTART:
             // The first restart after loading comes once the first frame has
             // been presented; later ones are the loop seeking back to the start.
@@ -256,45 +246,28 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
     }
 }
 
-std::string MpvPlayer::property(const std::string& name) const {
-    char* value = api_.mpv_get_property_string(mpv_.get(), name.c_str());
-    if (value == nullptr) {
-        return {};
-    }
-    std::string text(value);
-    api_.mpv_free(value);
-    return text;
-}
-
-void MpvPlayer::chooseThreads() {
-    // Tracks are known here but not yet selected: the threads suit the most
-    // demanding video track, whichever mpv then plays. Numbers are read under
-    // the C numeric locale (useCNumericLocale).
+void MpvPlayer::chooseThreads(const std::string& path) {
+    // The threads suit the most demanding video stream, whichever mpv then
+    // plays. They are set before mpv_initialize, from the file's header, so
+    // that the decoder is made with them. Choosing them in one of mpv's
+    // loading hooks instead held every decode at the same point and released
+    // them together; with two decodes starting at the same moment the helper
+    // now and then aborted on a heap corrupted inside libmpv's decoding.
     std::optional<DecodeThreads> chosen;
-    const long long tracks = std::atoll(property("track-list/count").c_str());
-    for (long long i = 0; i < tracks; ++i) {
-        std::string track = "track-list/";
-        track += std::to_string(i);
-        track += '/';
-        if (property(track + "type") != "video" || property(track + "image") == "yes") {
-            continue;  // audio, subtitles, cover art
-        }
+    for (const VideoHeader& video : VideoHeader::read(path)) {
         const DecodeThreads threads =
-            DecodeThreads::forVideo(std::atoll(property(track + "demux-w").c_str()),
-                                    std::atoll(property(track + "demux-h").c_str()),
-                                    std::strtod(property(track + "demux-fps").c_str(), nullptr));
+            DecodeThreads::forVideo(video.width, video.height, video.framesPerSecond);
         if (!chosen || threads.decode == 0) {
             chosen = threads;
         }
     }
     if (!chosen) {
-        return;  // no video: loading fails on its own
+        return;  // no video, or none libavformat can read: loading fails on its own
     }
-    api_.mpv_set_property_string(mpv_.get(), "options/vd-lavc-threads",
-                                 std::to_string(chosen->decode).c_str());
-    api_.mpv_set_property_string(
-        mpv_.get(), "options/zimg-threads",
-        chosen->scale == 0 ? "auto" : std::to_string(chosen->scale).c_str());
+    api_.mpv_set_option_string(mpv_.get(), "vd-lavc-threads",
+                               std::to_string(chosen->decode).c_str());
+    api_.mpv_set_option_string(mpv_.get(), "zimg-threads",
+                               chosen->scale == 0 ? "auto" : std::to_string(chosen->scale).c_str());
 }
 
 }  // namespace lumivo

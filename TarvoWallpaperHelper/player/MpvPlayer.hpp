@@ -57,16 +57,14 @@ class MpvPlayer : public QObject {
         void operator()(mpv_handle* handle) const;
     };
 
-    void configure();
+    void configure(const std::string& path);
     void failLater(const QString& reason);
     void drainEvents();
     void handleEvent(const mpv_event& event);
     void reportFailure();
-    // Sets the threads of the decode from the file's video tracks (see
-    // DecodeThreads); runs in mpv's "on_preloaded" hook, before the decoder
-    // starts.
-    void chooseThreads();
-    std::string property(const std::string& name) const;
+    // Sets the threads of the decode from the video streams in the header of
+    // the file at `path` (see DecodeThreads); before mpv_initialize.
+    void chooseThreads(const std::string& path);
 
     const MpvLibrary& api_;
     RenderPath& path_;
