@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "MpvLibrary.hpp"
+#include "RenderDecision.hpp"
 
 namespace lumivo {
 
@@ -151,6 +152,10 @@ GlPath::GlPath(Outputs& outputs) : outputs_(outputs), egl_(std::make_unique<Egl>
     resolve(e.blitFramebuffer, "glBlitFramebuffer");
     const GLubyte* renderer = e.getString(GL_RENDERER);
     renderer_ = renderer != nullptr ? reinterpret_cast<const char*>(renderer) : "unknown";
+}
+
+bool GlPath::hardwareDecoding() const {
+    return !RenderDecision::isSoftwareRasteriser(renderer_);
 }
 
 GlPath::~GlPath() {

@@ -29,6 +29,7 @@ class GlPath : public RenderPath {
     const std::string& renderer() const { return renderer_; }
 
     std::string name() const override { return "OpenGL (" + renderer_ + ")"; }
+    bool hardwareDecoding() const override;
     mpv_render_context* createContext(const MpvLibrary& api, mpv_handle* mpv) override;
     void releaseContext() override;
     void setLayout(const ScreenLayout& layout, const std::vector<Output*>& outputs) override;

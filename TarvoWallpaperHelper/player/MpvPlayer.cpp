@@ -31,7 +31,6 @@ constexpr std::pair<const char*, const char*> kOptions[] = {
     {"idle", "yes"},     // after a failed load keep the instance (and black window)
     {"panscan", "1.0"},  // fill each canvas, cropping the overflow
     {"keepaspect", "yes"},
-    {"hwdec", "auto-safe"},
     {"stop-screensaver", "no"},  // a wallpaper must never keep the screen awake
     {"force-window", "no"},
     {"load-scripts", "no"},
@@ -157,6 +156,7 @@ void MpvPlayer::configure(const std::string& path) {
         api_.mpv_set_option_string(mpv_.get(), name, value);
     }
     chooseThreads(path);
+    api_.mpv_set_option_string(mpv_.get(), "hwdec", path_.hardwareDecoding() ? "auto-safe" : "no");
     // Plays that many times faster, so that a benchmark can put hours of
     // playback into minutes; mpv refuses anything but a speed (0.01 to 100).
     if (const char* speed = std::getenv("LUMIVO_PLAYBACK_SPEED"); speed != nullptr) {

@@ -5,12 +5,6 @@
 namespace lumivo {
 namespace {
 
-bool isSoftwareRasteriser(std::string_view renderer) {
-    return renderer.find("llvmpipe") != std::string_view::npos ||
-           renderer.find("softpipe") != std::string_view::npos ||
-           renderer.find("Software Rasterizer") != std::string_view::npos;
-}
-
 // The path with its log line, which only a new or changed decision keeps.
 RenderDecision decided(RenderKind kind, const RenderFacts& facts, std::string note) {
     if (facts.earlier == kind) {
@@ -24,6 +18,12 @@ RenderDecision decided(RenderKind kind, const RenderFacts& facts, std::string no
 }
 
 }  // namespace
+
+bool RenderDecision::isSoftwareRasteriser(std::string_view renderer) {
+    return renderer.find("llvmpipe") != std::string_view::npos ||
+           renderer.find("softpipe") != std::string_view::npos ||
+           renderer.find("Software Rasterizer") != std::string_view::npos;
+}
 
 RenderDecision RenderDecision::from(const RenderFacts& facts) {
     const bool forcedGl = facts.forced == "gl";

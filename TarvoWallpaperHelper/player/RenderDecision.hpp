@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace lumivo {
 
@@ -41,6 +42,10 @@ struct RenderDecision {
     // (llvmpipe, softpipe, "Software Rasterizer"); else software. Any other
     // LUMIVO_RENDER value counts as unset, and the note says so.
     static RenderDecision from(const RenderFacts& facts);
+
+    // Whether an OpenGL renderer (GL_RENDERER) draws on the CPU: llvmpipe,
+    // softpipe, "Software Rasterizer".
+    static bool isSoftwareRasteriser(std::string_view renderer);
 };
 
 }  // namespace lumivo

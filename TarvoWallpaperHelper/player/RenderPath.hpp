@@ -23,6 +23,11 @@ class RenderPath {
     // The render context for `mpv`, made before the file loads; throws
     // HelperError::playbackFailed-style errors as std::runtime_error.
     virtual mpv_render_context* createContext(const MpvLibrary& api, mpv_handle* mpv) = 0;
+    // Whether mpv should try the GPU's video decoders (mpv's hwdec): only
+    // where a hardware OpenGL renderer takes their frames without a copy.
+    // Elsewhere the probing finds nothing to use, costs time at every start,
+    // and two decodes probing at once have been seen to corrupt the heap.
+    virtual bool hardwareDecoding() const { return false; }
     // Called just before the render context is freed.
     virtual void releaseContext() {}
     // Lays the canvases out; `outputs[i]` shows `layout.placements[i]`.
