@@ -27,7 +27,8 @@ class FrameTexture : public QSGTexture {
     void setImage(const QImage& image);
 
     int textureId() const override { return static_cast<int>(id_); }
-    QSize textureSize() const override { return size_; }
+    // The size of the last image given, uploaded or not.
+    QSize textureSize() const override { return nextSize_; }
     bool hasAlphaChannel() const override { return false; }
     bool hasMipmaps() const override { return false; }
     void bind() override;

@@ -3,10 +3,12 @@
 #include <QMetaObject>
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
+#include <utility>
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include "FrameTexture.hpp"
 #endif
+
 namespace lumivo {
 
 FrameView::FrameView(QQuickItem* parent) : QQuickItem(parent) {
@@ -70,7 +72,14 @@ void FrameView::setShowing(bool showing) {
 QSGNode* FrameView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
     auto* node = static_cast<QSGSimpleTextureNode*>(old);
     if (node == nullptr) {
-        reused_ = nullptr;  // the scene graph dropped the node (and its texture)
+        // The scene graph dropped the node and its texture (the window's
+        // graph was rebuilt, or the item moved to another window): the frame
+        // on screen is shown again unless a newer one waits.
+        reused_ = nullptr;
+        if (held_ && !pending_ && !clear_) {
+            pending_ = std::move(held_);
+            held_.reset();
+        }
     }
     if (clear_) {
         clear_ = false;
