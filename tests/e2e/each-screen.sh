@@ -63,7 +63,7 @@ shows() {
         awk -v g="$green" 'BEGIN {exit !(g > 0.15)}'
     fi
 }
-settled_on() { e2e_wait_for 10 shows "$1" "$2" && moving "$2"; }
+settled_on() { e2e_wait_for 10 shows "$1" "$2" && e2e_wait_for 5 moving "$2"; }
 both_play() { settled_on "$1" "$first" && settled_on "$2" "$second"; }
 decodes() { ls -l "/proc/$PID/fd" | grep -c -- "-> $1\$"; }
 
