@@ -11,10 +11,11 @@ extern "C" {
 namespace lumivo {
 namespace {
 
-// libavformat's two calls used here, from the library of the major version
-// whose structures the headers describe. Once libmpv is loaded, so is this
-// library: opening it again maps nothing new.
+// libavformat's calls used here, from the library of the major version whose
+// structures the headers describe. Once libmpv is loaded, so is this library:
+// opening it again maps nothing new.
 struct AvFormat {
+    decltype(&::av_find_input_format) findInputFormat = nullptr;
     decltype(&::avformat_open_input) openInput = nullptr;
     decltype(&::avformat_close_input) closeInput = nullptr;
 
@@ -23,8 +24,9 @@ struct AvFormat {
             AvFormat loaded;
             const std::string name = "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
             // Kept for the life of the process, like libmpv.
-            void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (handle != nullptr) {
+            if (void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL); handle != nullptr) {
+                loaded.findInputFormat = reinterpret_cast<decltype(findInputFormat)>(
+                    dlsym(handle, "av_find_input_format"));
                 loaded.openInput =
                     reinterpret_cast<decltype(openInput)>(dlsym(handle, "avformat_open_input"));
                 loaded.closeInput =
@@ -46,11 +48,16 @@ double rate(AVRational fraction) {
 
 std::vector<VideoHeader> VideoHeader::read(const std::filesystem::path& file) {
     const AvFormat& av = AvFormat::instance();
-    if (av.openInput == nullptr || av.closeInput == nullptr) {
+    if (av.findInputFormat == nullptr || av.openInput == nullptr || av.closeInput == nullptr) {
         return {};
     }
+    // Read as MP4 (QuickTime) only, never probed: a file that is really a
+    // playlist or a concatenation script would have libavformat open the
+    // files or URLs it names. Anything else tells nothing here, and mpv
+    // decides on its own whether it can play it.
+    const AVInputFormat* mp4 = av.findInputFormat("mp4");
     AVFormatContext* context = nullptr;
-    if (av.openInput(&context, file.c_str(), nullptr, nullptr) < 0) {
+    if (mp4 == nullptr || av.openInput(&context, file.c_str(), mp4, nullptr) < 0) {
         return {};  // libavformat frees the context itself on failure
     }
     std::vector<VideoHeader> videos;

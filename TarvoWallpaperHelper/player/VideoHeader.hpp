@@ -14,8 +14,9 @@ struct VideoHeader {
     long long height = 0;
     double framesPerSecond = 0;
 
-    // Every video stream of `file`, from its header alone (no frame is
-    // decoded); empty when the file has none or cannot be read as media.
+    // Every video stream of the MP4 file `file`, from its header alone (no
+    // frame is decoded, no other file or URL opened); empty when it has none
+    // or is not an MP4 file.
     static std::vector<VideoHeader> read(const std::filesystem::path& file);
 };
 

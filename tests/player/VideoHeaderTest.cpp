@@ -62,5 +62,17 @@ TEST_F(VideoHeaderTest, WhatIsNotAWholeVideoGivesNothing) {
     EXPECT_TRUE(VideoHeader::read(write("cut.mp4", start)).empty());
 }
 
+TEST_F(VideoHeaderTest, AFileNamingOtherFilesIsNotFollowed) {
+    // libavformat's probing would open the clip these name and report its
+    // stream.
+    std::filesystem::copy_file(kClips / "wide-16x9.mp4", dir_ / "clip.mp4");
+    EXPECT_TRUE(
+        VideoHeader::read(write("concat.mp4", "ffconcat version 1.0\nfile clip.mp4\n")).empty());
+    EXPECT_TRUE(VideoHeader::read(
+                    write("playlist.mp4", "#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXTINF:4,\n" +
+                                              (dir_ / "clip.mp4").string() + "\n#EXT-X-ENDLIST\n"))
+                    .empty());
+}
+
 }  // namespace
 }  // namespace lumivo
