@@ -142,6 +142,16 @@ MpvPlayer::~MpvPlayer() {
         // Frees the context only once mpv's video output no longer uses it;
         // no update callback runs after this returns.
         path_.releaseContext();
+        // Freeing waits for mpv's video output to end, and an output holding a
+        // frame that nobody will draw now gives up on it only after 0.2 s.
+        // Paused, mpv queues no new one; the one queued is let go undrawn.
+        api_.mpv_set_property_string(mpv_.get(), "pause", "yes");
+        int skip = 1;
+        int block = 0;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+                                     {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
+        api_.mpv_render_context_render(context_, params);
         api_.mpv_render_context_free(context_);
     }
     if (mpv_) {
